@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build and the tests need, only those missing.
+# Runs apt-get update once, and only when something has to be installed.
+set -euo pipefail
+
+packages=(
+  build-essential cmake pkg-config
+  libsdl2-dev libsdl2-image-dev libopenmpt-dev openmpt123
+  libgtest-dev libgmock-dev libbenchmark-dev
+  xvfb xdotool x11-apps x11-utils imagemagick
+  clang libclang-rt-14-dev valgrind
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+if [ "$(id -u)" -eq 0 ]; then
+  sudo=()
+elif command -v sudo >/dev/null 2>&1; then
+  sudo=(sudo)
+else
+  echo "setup-deps: missing packages (${missing[*]}); run as root or install sudo" >&2
+  exit 1
+fi
+
+echo "setup-deps: installing ${missing[*]}"
+"${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+"${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
