@@ -1,0 +1,53 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+#include "toolkit/clock.hpp"
+#include "toolkit/surface.hpp"
+
+namespace tk {
+
+class Form;
+
+struct MouseEvent {
+  enum class Kind { Down, Move, Up };
+  Kind kind = Kind::Move;
+  int x = 0;  // pixels from the client area's top-left
+  int y = 0;
+  std::int16_t button = 0;  // Down/Up: the button; Move: every button held
+  std::int16_t shift = 0;
+};
+
+struct QuitEvent {};
+
+struct Event {
+  enum class Kind { Mouse, Quit };
+  Kind kind = Kind::Mouse;
+  MouseEvent mouse;
+};
+
+// Message box style: critical icon, one OK button.
+inline constexpr int kCritical = 16;
+
+// Where the toolkit meets a display (or none): the window, its input, time,
+// presenting whole frames, and modal message boxes.
+class Backend {
+ public:
+  virtual ~Backend() = default;
+
+  virtual const Clock& GetClock() const = 0;
+  // Creates the window for the form: title, icon, position and size.
+  virtual void Show(const Form& form) = 0;
+  // Applies the form's Left and Top to the window when they changed.
+  virtual void SyncWindow(const Form& form) = 0;
+  virtual std::optional<Event> PollEvent() = 0;
+  // Blocks until an event is pending or timeout_ms have passed.
+  virtual void WaitEvent(std::int64_t timeout_ms) = 0;
+  virtual void Present(const Surface& frame) = 0;
+  // Modal; returns when the user has closed it.
+  virtual void MessageBox(std::string_view title, std::string_view prompt, int style) = 0;
+};
+
+}  // namespace tk

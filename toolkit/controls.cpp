@@ -1,0 +1,147 @@
+#include "toolkit/controls.hpp"
+
+#include <algorithm>
+#include <cmath>
+
+#include "toolkit/text.hpp"
+
+namespace tk {
+
+namespace {
+
+int ToPixels(float value, ScaleMode scale) {
+  return scale == ScaleMode::Pixels ? static_cast<int>(std::floor(value + 0.5f)) : TwipsToPixels(value);
+}
+
+}  // namespace
+
+void Control::SetBounds(float left, float top, float width, float height) {
+  left_ = left;
+  top_ = top;
+  width_ = width;
+  height_ = height;
+}
+
+Rect Control::PixelRect() const {
+  const ScaleMode scale = parent_ ? parent_->GetScaleMode() : ScaleMode::Twips;
+  return {ToPixels(left_, scale), ToPixels(top_, scale), ToPixels(width_, scale), ToPixels(height_, scale)};
+}
+
+void Container::Add(Control& child) {
+  child.parent_ = this;
+  children_.push_back(&child);
+}
+
+Rect Container::InnerRect() const {
+  const Rect r = PixelRect();
+  return {0, 0, r.w, r.h};
+}
+
+Control* Container::ChildAt(int x, int y) {
+  for (Control* child : children_) {
+    if (child->Windowless() || !child->Visible() || !child->Enabled()) continue;
+    const Rect r = child->PixelRect();
+    if (!r.Contains(x, y)) continue;
+    if (auto* box = dynamic_cast<Container*>(child)) {
+      const Rect inner = box->InnerRect().Offset(r.x, r.y);
+      if (inner.Contains(x, y)) {
+        if (Control* deeper = box->ChildAt(x - inner.x, y - inner.y)) return deeper;
+      }
+    }
+    return child;
+  }
+  return nullptr;
+}
+
+void Container::PaintChildren(Surface& target, int inner_x, int inner_y, const Rect& clip) const {
+  if (clip.Empty()) return;
+  for (const Control* child : children_) {
+    if (child->Windowless() && child->Visible()) child->Paint(target, inner_x, inner_y, clip);
+  }
+  for (auto it = children_.rbegin(); it != children_.rend(); ++it) {
+    if (!(*it)->Windowless() && (*it)->Visible()) (*it)->Paint(target, inner_x, inner_y, clip);
+  }
+}
+
+PictureBox::PictureBox(std::string name) : Container(std::move(name)) {}
+
+Rect PictureBox::InnerRect() const {
+  const Rect r = PixelRect();
+  return framed_ ? Rect{1, 1, r.w - 2, r.h - 2} : Rect{0, 0, r.w, r.h};
+}
+
+void PictureBox::Paint(Surface& target, int origin_x, int origin_y, const Rect& clip) const {
+  const Rect r = PixelRect().Offset(origin_x, origin_y);
+  const Rect visible = r.Intersect(clip);
+  if (visible.Empty()) return;
+  target.Fill(visible, ToPixel(BackColor()));
+  if (framed_) {
+    const Pixel frame = ToPixel(SystemColor::kWindowFrame);
+    target.Fill(Rect{r.x, r.y, r.w, 1}.Intersect(visible), frame);
+    target.Fill(Rect{r.x, r.y + r.h - 1, r.w, 1}.Intersect(visible), frame);
+    target.Fill(Rect{r.x, r.y, 1, r.h}.Intersect(visible), frame);
+    target.Fill(Rect{r.x + r.w - 1, r.y, 1, r.h}.Intersect(visible), frame);
+  }
+  const Rect inner = InnerRect().Offset(r.x, r.y);
+  const Rect inner_clip = inner.Intersect(clip);
+  target.Blit(picture_, inner.x, inner.y, inner_clip);
+  PaintChildren(target, inner.x, inner.y, inner_clip);
+}
+
+Label::Label(std::string name) : Control(std::move(name)) {}
+
+void Label::Paint(Surface& target, int origin_x, int origin_y, const Rect& clip) const {
+  const Rect r = PixelRect().Offset(origin_x, origin_y);
+  const Rect visible = r.Intersect(clip);
+  if (visible.Empty()) return;
+  target.Fill(visible, ToPixel(BackColor()));
+  const int text_width = TextWidth(caption_);
+  const int x = alignment_ == Alignment::Center ? r.x + (r.w - text_width) / 2 : r.x;
+  DrawText(target, x, r.y, caption_, ToPixel(ForeColor()), visible);
+}
+
+Form::Form(std::string name) : Container(std::move(name)) {
+  SetBackColor(Rgb(0, 0, 0));
+  SetForeColor(SystemColor::kBtnText);
+}
+
+void Form::SetPicture(Surface picture) {
+  picture_ = std::move(picture);
+  RebuildBackground();
+  canvas_ = background_;
+}
+
+void Form::RebuildBackground() {
+  const Rect client = PixelRect();
+  background_ = Surface(client.w, client.h, ToPixel(BackColor()));
+  background_.Blit(picture_, 0, 0, background_.Bounds());
+}
+
+void Form::Move(float left, float top) {
+  SetLeft(left);
+  SetTop(top);
+}
+
+void Form::Cls() {
+  const Rect client = PixelRect();
+  if (background_.Width() != client.w || background_.Height() != client.h) RebuildBackground();
+  canvas_ = background_;
+}
+
+void Form::Line(float x1, float y1, float x2, float y2, OleColor colour) {
+  canvas_.Line(TwipsToPixels(x1), TwipsToPixels(y1), TwipsToPixels(x2), TwipsToPixels(y2), ToPixel(colour));
+}
+
+void Form::Paint(Surface& target, int origin_x, int origin_y, const Rect& clip) const {
+  target.Blit(canvas_, origin_x, origin_y, clip);
+  const Rect client = Rect{0, 0, canvas_.Width(), canvas_.Height()}.Offset(origin_x, origin_y);
+  PaintChildren(target, origin_x, origin_y, client.Intersect(clip));
+}
+
+void Form::Compose(Surface& frame) const {
+  const Rect client = PixelRect();
+  if (frame.Width() != client.w || frame.Height() != client.h) frame = Surface(client.w, client.h);
+  Paint(frame, 0, 0, frame.Bounds());
+}
+
+}  // namespace tk

@@ -1,0 +1,191 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "toolkit/colour.hpp"
+#include "toolkit/surface.hpp"
+#include "toolkit/units.hpp"
+
+namespace tk {
+
+class Container;
+
+// Mouse event arguments: buttons (1 left, 2 right, 4 middle), shift state
+// (1 shift, 2 ctrl, 4 alt), pointer position in the control's own scale.
+using MouseHandler = std::function<void(std::int16_t button, std::int16_t shift, float x, float y)>;
+
+// Anything placed in a container. Geometry is in twips relative to the
+// container's inner area.
+class Control {
+ public:
+  explicit Control(std::string name) : name_(std::move(name)) {}
+  virtual ~Control() = default;
+  Control(const Control&) = delete;
+  Control& operator=(const Control&) = delete;
+
+  const std::string& Name() const { return name_; }
+  Container* Parent() const { return parent_; }
+
+  float Left() const { return left_; }
+  float Top() const { return top_; }
+  float Width() const { return width_; }
+  float Height() const { return height_; }
+  void SetLeft(float v) { left_ = v; }
+  void SetTop(float v) { top_ = v; }
+  void SetWidth(float v) { width_ = v; }
+  void SetHeight(float v) { height_ = v; }
+  void SetBounds(float left, float top, float width, float height);
+
+  bool Visible() const { return visible_; }
+  void SetVisible(bool v) { visible_ = v; }
+  bool Enabled() const { return enabled_; }
+  void SetEnabled(bool v) { enabled_ = v; }
+  OleColor BackColor() const { return back_colour_; }
+  void SetBackColor(OleColor c) { back_colour_ = c; }
+  OleColor ForeColor() const { return fore_colour_; }
+  void SetForeColor(OleColor c) { fore_colour_ = c; }
+
+  // The control's rectangle in pixels, relative to its container's inner area.
+  Rect PixelRect() const;
+
+  // Windowless controls are painted by their container below every windowed
+  // one and hand their mouse events to it.
+  virtual bool Windowless() const { return false; }
+
+  // Paints the control with its container's inner area at (origin_x, origin_y)
+  // of the target, touching only pixels inside clip.
+  virtual void Paint(Surface& target, int origin_x, int origin_y, const Rect& clip) const = 0;
+
+  MouseHandler MouseDown;
+  MouseHandler MouseMove;
+  MouseHandler MouseUp;
+  std::function<void()> Click;
+
+ private:
+  friend class Container;
+
+  std::string name_;
+  Container* parent_ = nullptr;
+  float left_ = 0;
+  float top_ = 0;
+  float width_ = 0;
+  float height_ = 0;
+  bool visible_ = true;
+  bool enabled_ = true;
+  OleColor back_colour_ = SystemColor::kWindow;
+  OleColor fore_colour_ = SystemColor::kWindowText;
+};
+
+// A control that holds others. Children are kept in stacking order, uppermost
+// first; the container does not own them.
+class Container : public Control {
+ public:
+  using Control::Control;
+
+  // Appends child below the children added before it.
+  void Add(Control& child);
+  const std::vector<Control*>& Children() const { return children_; }
+
+  ScaleMode GetScaleMode() const { return scale_mode_; }
+  void SetScaleMode(ScaleMode mode) { scale_mode_ = mode; }
+  bool AutoRedraw() const { return auto_redraw_; }
+  void SetAutoRedraw(bool v) { auto_redraw_ = v; }
+
+  // The area inside the frame, in pixels relative to the control's own top-left.
+  virtual Rect InnerRect() const;
+
+  // Topmost enabled, visible child under the point (pixels relative to the
+  // inner area), searched down to the deepest level; windowless children
+  // answer with this container. Null when no child is there.
+  Control* ChildAt(int x, int y);
+
+ protected:
+  // Paints the children: windowless ones first, then windowed ones bottom-up.
+  void PaintChildren(Surface& target, int inner_x, int inner_y, const Rect& clip) const;
+
+ private:
+  std::vector<Control*> children_;
+  ScaleMode scale_mode_ = ScaleMode::Twips;
+  bool auto_redraw_ = false;
+};
+
+class PictureBox : public Container {
+ public:
+  explicit PictureBox(std::string name);
+
+  // Single flat frame in the window-frame colour, drawn just inside the rectangle.
+  bool Framed() const { return framed_; }
+  void SetFramed(bool v) { framed_ = v; }
+  const Surface& Picture() const { return picture_; }
+  void SetPicture(Surface picture) { picture_ = std::move(picture); }
+
+  Rect InnerRect() const override;
+  void Paint(Surface& target, int origin_x, int origin_y, const Rect& clip) const override;
+
+ private:
+  bool framed_ = false;
+  Surface picture_;
+};
+
+enum class Alignment { Left, Center };
+
+// Windowless text on an opaque background, one line, no wrap.
+class Label : public Control {
+ public:
+  explicit Label(std::string name);
+
+  const std::string& Caption() const { return caption_; }
+  void SetCaption(std::string text) { caption_ = std::move(text); }
+  Alignment GetAlignment() const { return alignment_; }
+  void SetAlignment(Alignment a) { alignment_ = a; }
+
+  bool Windowless() const override { return true; }
+  void Paint(Surface& target, int origin_x, int origin_y, const Rect& clip) const override;
+
+ private:
+  std::string caption_;
+  Alignment alignment_ = Alignment::Left;
+};
+
+// The top-level window. Left and Top are screen twips; it has no frame, so its
+// client area is its whole rectangle. Run-time drawing goes to a persistent
+// surface that Cls restores to the background colour and picture.
+class Form : public Container {
+ public:
+  explicit Form(std::string name);
+
+  const std::string& Caption() const { return caption_; }
+  void SetCaption(std::string text) { caption_ = std::move(text); }
+  const Surface& Icon() const { return icon_; }
+  void SetIcon(Surface icon) { icon_ = std::move(icon); }
+
+  // Client size in the form's scale (twips).
+  float ScaleWidth() const { return Width(); }
+  float ScaleHeight() const { return Height(); }
+
+  void SetPicture(Surface picture);
+  void Move(float left, float top);
+
+  // Drawing on the persistent surface, coordinates in twips.
+  void Cls();
+  void Line(float x1, float y1, float x2, float y2, OleColor colour);
+  const Surface& Canvas() const { return canvas_; }
+
+  void Paint(Surface& target, int origin_x, int origin_y, const Rect& clip) const override;
+  // The whole window as it shows.
+  void Compose(Surface& frame) const;
+
+ private:
+  void RebuildBackground();
+
+  std::string caption_;
+  Surface icon_;
+  Surface picture_;
+  Surface background_;
+  Surface canvas_;
+};
+
+}  // namespace tk

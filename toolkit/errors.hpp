@@ -1,0 +1,37 @@
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+namespace tk {
+
+// A run-time error the program does not trap: the runtime catches it at the
+// top of the message loop, shows its own error box and ends the process.
+class RuntimeError : public std::runtime_error {
+ public:
+  RuntimeError(int number, const std::string& text) : std::runtime_error(text), number_(number) {}
+  int Number() const { return number_; }
+
+  static RuntimeError Overflow() { return {6, "Overflow"}; }
+  static RuntimeError SubscriptOutOfRange() { return {9, "Subscript out of range"}; }
+  static RuntimeError DivisionByZero() { return {11, "Division by zero"}; }
+  static RuntimeError FileNotFound(const std::string& what) { return {53, "File not found: " + what}; }
+  static RuntimeError EntryPointNotFound(const std::string& entry, const std::string& library) {
+    return {453, "Can't find DLL entry point " + entry + " in " + library};
+  }
+
+ private:
+  int number_;
+};
+
+// Thrown by an immediate end of the program; carries the exit status.
+struct ProgramEnd {
+  int status = 0;
+};
+
+// The prompt of the runtime's error box for an untrapped error.
+inline std::string RuntimeErrorPrompt(const RuntimeError& error) {
+  return "Run-time error '" + std::to_string(error.Number()) + "':\r\n\r\n" + error.what();
+}
+
+}  // namespace tk

@@ -1,0 +1,121 @@
+#include "toolkit/message_loop.hpp"
+
+#include "toolkit/errors.hpp"
+#include "toolkit/units.hpp"
+
+namespace tk {
+
+namespace {
+
+// Pointer position in the target's own scale, relative to its inner area.
+void Raise(const MouseHandler& handler, Control& target, Form& form, const MouseEvent& e) {
+  if (!handler) return;
+  int x = e.x;
+  int y = e.y;
+  Control* scale_owner = &target;
+  for (Control* c = &target; c != &form && c != nullptr; c = c->Parent()) {
+    const Rect r = c->PixelRect();
+    x -= r.x;
+    y -= r.y;
+    if (auto* box = dynamic_cast<Container*>(c); box != nullptr && c != &target) {
+      const Rect inner = box->InnerRect();
+      x -= inner.x;
+      y -= inner.y;
+    }
+  }
+  const auto* container = dynamic_cast<const Container*>(scale_owner);
+  const bool pixels = container != nullptr && container->GetScaleMode() == ScaleMode::Pixels;
+  const float scale = pixels ? 1.0f : static_cast<float>(kTwipsPerPixel);
+  handler(e.button, e.shift, static_cast<float>(x) * scale, static_cast<float>(y) * scale);
+}
+
+Control& Target(Form& form, int x, int y) {
+  Control* hit = form.ChildAt(x, y);
+  return hit ? *hit : form;
+}
+
+}  // namespace
+
+void MouseRouter::Route(Form& form, const MouseEvent& e) {
+  switch (e.kind) {
+    case MouseEvent::Kind::Down: {
+      Control& target = captured_ ? *captured_ : Target(form, e.x, e.y);
+      captured_ = &target;
+      buttons_ = static_cast<std::int16_t>(buttons_ | e.button);
+      Raise(target.MouseDown, target, form, e);
+      break;
+    }
+    case MouseEvent::Kind::Move: {
+      Control& target = captured_ ? *captured_ : Target(form, e.x, e.y);
+      Raise(target.MouseMove, target, form, e);
+      break;
+    }
+    case MouseEvent::Kind::Up: {
+      Control* pressed = captured_;
+      Control& target = pressed ? *pressed : Target(form, e.x, e.y);
+      buttons_ = static_cast<std::int16_t>(buttons_ & ~e.button);
+      if (buttons_ == 0) captured_ = nullptr;
+      Raise(target.MouseUp, target, form, e);
+      // A click is a press and a release on the same control.
+      if (pressed && captured_ == nullptr && &Target(form, e.x, e.y) == pressed && pressed->Click) pressed->Click();
+      break;
+    }
+  }
+}
+
+MessageLoop::MessageLoop(Backend& backend, Form& form)
+    : backend_(backend), form_(form), timers_(backend.GetClock()) {}
+
+void MessageLoop::Show() {
+  backend_.Show(form_);
+  PresentFrame();
+}
+
+bool MessageLoop::HandlePending() {
+  backend_.SyncWindow(form_);
+  bool handled = false;
+  while (auto event = backend_.PollEvent()) {
+    handled = true;
+    if (event->kind == Event::Kind::Quit) End(0);
+    router_.Route(form_, event->mouse);
+    backend_.SyncWindow(form_);
+  }
+  return timers_.FireDue() || handled;
+}
+
+void MessageLoop::DoEvents() { HandlePending(); }
+
+int MessageLoop::Run() {
+  try {
+    for (;;) {
+      if (HandlePending()) PresentFrame();
+      const auto next = timers_.NextDue();
+      const std::int64_t wait = next ? *next - NowMs() : 100;
+      if (wait > 0) backend_.WaitEvent(wait);
+    }
+  } catch (const ProgramEnd& end) {
+    return end.status;
+  }
+}
+
+void MessageLoop::RunUntil(VirtualClock& clock, std::int64_t ms) {
+  HandlePending();
+  for (auto next = timers_.NextDue(); next && *next <= ms; next = timers_.NextDue()) {
+    clock.AdvanceTo(*next);
+    HandlePending();
+  }
+  clock.AdvanceTo(ms);
+  HandlePending();
+  PresentFrame();
+}
+
+void MessageLoop::End(int status) { throw ProgramEnd{status}; }
+
+const Surface& MessageLoop::Compose() {
+  form_.Compose(frame_);
+  return frame_;
+}
+
+void MessageLoop::PresentFrame() { backend_.Present(Compose()); }
+
+}  // namespace tk
