@@ -1,0 +1,20 @@
+#include "app/intro.hpp"
+
+#include "toolkit/process.hpp"
+
+namespace zenora {
+
+int RunIntro(tk::Backend& backend, const std::function<int(ZENOrA&)>& run) {
+  const Assets assets = LoadAssets();
+  // Outlives the form: the music is freed with the form, the library after it.
+  sound::Bassmod bassmod(tk::ProgramFolder());
+  return tk::RunGuarded(backend, kProgramName, [&] {
+    ZENOrA form(backend, bassmod, assets);
+    form.Form_Initialize();
+    form.Form_Load();
+    form.Loop().Show();
+    return run(form);
+  });
+}
+
+}  // namespace zenora

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <functional>
+
+#include "app/zenora.hpp"
+#include "toolkit/backend.hpp"
+
+namespace zenora {
+
+inline constexpr const char* kProgramName = "ZENOrA_intro";
+
+// Creates the form, runs Form_Initialize and Form_Load, shows the window and
+// hands the running form to run; returns the program's exit status. Run-time
+// errors nobody traps end here with the runtime's error box.
+int RunIntro(tk::Backend& backend, const std::function<int(ZENOrA&)>& run);
+
+}  // namespace zenora

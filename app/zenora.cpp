@@ -1,0 +1,232 @@
+#include "app/zenora.hpp"
+
+#include <cstdio>
+#include <utility>
+
+#include "app/json.hpp"
+#include "logo/projection.hpp"
+#include "stars/star_field.hpp"
+#include "toolkit/colour.hpp"
+#include "toolkit/errors.hpp"
+#include "toolkit/process.hpp"
+
+namespace zenora {
+
+namespace {
+
+constexpr tk::OleColor kBlack = tk::Rgb(0, 0, 0);
+constexpr tk::OleColor kWhite = tk::Rgb(255, 255, 255);
+
+template <std::size_t... I>
+std::array<tk::PictureBox, sizeof...(I)> StarArray(std::index_sequence<I...>) {
+  return {tk::PictureBox("star(" + std::to_string(I) + ")")...};
+}
+
+void DefineLabel(tk::Label& label, float left, float top, float width, float height, std::string caption,
+                 tk::Alignment alignment) {
+  label.SetBounds(left, top, width, height);
+  label.SetCaption(std::move(caption));
+  label.SetAlignment(alignment);
+  label.SetBackColor(kBlack);
+  label.SetForeColor(kWhite);
+}
+
+void DefineGlyph(tk::PictureBox& glyph, const tk::Surface& picture) {
+  glyph.SetBounds(4560, 120, 135, 135);
+  glyph.SetPicture(picture);
+}
+
+}  // namespace
+
+std::array<tk::PictureBox, kStarCount> ZENOrA::MakeStars() { return StarArray(std::make_index_sequence<kStarCount>{}); }
+
+ZENOrA::ZENOrA(tk::Backend& backend, sound::Bassmod& bassmod, const Assets& assets)
+    : backend_(backend), bassmod_(bassmod), loop_(backend, form_) {
+  DefineWindow(assets);
+
+  form_.MouseDown = [this](auto b, auto s, float x, float y) { Form_MouseDown(b, s, x, y); };
+  form_.MouseMove = [this](auto b, auto s, float x, float y) { Form_MouseMove(b, s, x, y); };
+  form_.MouseUp = [this](auto b, auto s, float x, float y) { Form_MouseUp(b, s, x, y); };
+  cmdClose_nrm.MouseMove = [this](auto b, auto s, float x, float y) { cmdClose_nrm_MouseMove(b, s, x, y); };
+  cmdClose.Click = [this] { cmdClose_Click(); };
+  TimerStars.OnTimer = [this] { TimerStars_Timer(); };
+  TimerTune.OnTimer = [this] { TimerTune_Timer(); };
+  TimerText.OnTimer = [this] { ticker_.TimerText_Timer(); };
+  TimerFadeIn.OnTimer = [this] { ticker_.TimerFadeIn_Timer(); };
+  TimerFadeOut.OnTimer = [this] { ticker_.TimerFadeOut_Timer(); };
+}
+
+// The window as designed: every control, its place and its stacking.
+void ZENOrA::DefineWindow(const Assets& assets) {
+  form_.SetCaption(":: ZENOrA ::");
+  form_.SetBounds(5115, 3975, 4800, 2835);
+  form_.SetBackColor(kBlack);
+  form_.SetForeColor(tk::SystemColor::kBtnText);
+  form_.SetIcon(assets.icon);
+  form_.SetPicture(assets.window);
+
+  // Uppermost first.
+  form_.Add(imgStars);
+  form_.Add(cmdClose);
+  form_.Add(cmdClose_nrm);
+  form_.Add(imgTexts);
+
+  imgStars.SetBounds(0, 2085, 4815, 525);
+  imgStars.SetBackColor(kBlack);
+  imgStars.SetFramed(true);
+  for (int i = 0; i < kStarCount; ++i) {
+    const stars::StarSpec& spec = stars::kStars[static_cast<std::size_t>(i)];
+    tk::PictureBox& s = star[static_cast<std::size_t>(i)];
+    s.SetBounds(spec.left, spec.top, 15, 15);
+    s.SetPicture(spec.white ? assets.star_white : assets.star_grey);
+    imgStars.Add(s);
+    star_refs_[static_cast<std::size_t>(i)] = &s;
+  }
+  imgStars.Add(lblInfos);
+  DefineLabel(lblInfos, 240, 150, 4335, 135, "", tk::Alignment::Center);
+
+  DefineGlyph(cmdClose, assets.close_hover);
+  cmdClose.SetVisible(false);
+  DefineGlyph(cmdClose_nrm, assets.close_normal);
+
+  imgTexts.SetBounds(0, 1920, 4815, 855);
+  imgTexts.SetBackColor(kBlack);
+  imgTexts.SetFramed(true);
+  imgTexts.Add(Label3);
+  imgTexts.Add(Label4);
+  DefineLabel(Label3, 0, 0, 4815, 135, "--- zenora ------------------------------------------", tk::Alignment::Left);
+  DefineLabel(Label4, 0, 690, 4815, 135, "------------------------------------- do vezudizu ---", tk::Alignment::Left);
+
+  for (tk::Timer* timer : {&TimerTune, &TimerFadeOut, &TimerFadeIn, &TimerText, &TimerStars}) {
+    loop_.Timers().Add(*timer);
+  }
+}
+
+void ZENOrA::Form_Initialize() {
+  tk::ChangeDirectory(tk::ProgramFolder());
+  if (sound::VersionText(bassmod_) != "1.6") {
+    ThrowError("BASSMOD version 1.6 was not loaded");
+    loop_.End(1);
+  }
+  if (sound::LoWord(bassmod_.BASSMOD_Init(-1, 44100, 0)) == 0) {
+    ThrowError("Can't initialize digital sound system");
+    loop_.End(1);
+  }
+}
+
+void ZENOrA::Form_Load() {
+  imgStars.SetAutoRedraw(true);
+  form_.SetAutoRedraw(true);
+
+  motion_.SetStartSpins();
+  edges_.BuildLogo(-2, -2, -2, 2, 2, -4);
+
+  for (tk::PictureBox& s : star) {
+    s.SetScaleMode(tk::ScaleMode::Pixels);
+    s.SetAutoRedraw(true);
+  }
+
+  tune_.ResetCounters();
+  ticker_.Reset();
+
+  TimerFadeIn.SetInterval(55);
+  TimerFadeIn.SetEnabled(false);
+  TimerFadeOut.SetInterval(55);
+  TimerFadeOut.SetEnabled(false);
+  TimerText.SetInterval(1000);
+  TimerText.SetEnabled(true);
+  TimerStars.SetInterval(20);
+  TimerStars.SetEnabled(true);
+  TimerTune.SetInterval(1000);
+  TimerTune.SetEnabled(true);
+
+  tune_.SetMusicFile(tk::ProgramFolder().string() + "/LIGHT.S3M");
+  Load();
+  Play();
+}
+
+void ZENOrA::ThrowError(std::string_view message) {
+  const std::int32_t code = bassmod_.BASSMOD_ErrorGetCode();
+  backend_.MessageBox("Error", sound::ErrorPrompt(message, code), tk::kCritical);
+}
+
+void ZENOrA::Form_MouseDown(std::int16_t, std::int16_t, float x, float y) {
+  Dragging = -1;
+  DragX = x;
+  DragY = y;
+}
+
+void ZENOrA::Form_MouseMove(std::int16_t, std::int16_t, float x, float y) {
+  if (Dragging) {
+    // Read afresh on every call: a nested move may have moved the window.
+    const float left = form_.Left();
+    const float top = form_.Top();
+    const float new_top = top + y - DragY;
+    const float new_left = left + x - DragX;
+    form_.Move(new_left, new_top);
+    loop_.DoEvents();
+  }
+  cmdClose.SetVisible(false);
+}
+
+void ZENOrA::Form_MouseUp(std::int16_t, std::int16_t, float, float) { Dragging = 0; }
+
+void ZENOrA::cmdClose_nrm_MouseMove(std::int16_t, std::int16_t, float, float) { cmdClose.SetVisible(true); }
+
+void ZENOrA::cmdClose_Click() {
+  try {
+    bassmod_.BASSMOD_MusicFree();
+  } catch (const tk::RuntimeError&) {
+    // closing goes on whatever the library says
+  }
+  loop_.End(0);
+}
+
+void ZENOrA::TimerStars_Timer() {
+  logo::DrawModel(form_, edges_, motion_.AngleA(), motion_.AngleB(), motion_.AngleC(), 1000, 15, -3, -90,
+                  [this] { loop_.DoEvents(); });
+  motion_.AdvanceAngles();
+  stars::StarStep(star_refs_, form_);
+}
+
+void ZENOrA::TimerTune_Timer() {
+  tune_.TimerTune_Timer();
+  motion_.PickSpins(rnd_);
+}
+
+std::string ZENOrA::StateJson(std::int64_t time_ms) const {
+  JsonObject json;
+  json.Number("time_ms", static_cast<double>(time_ms));
+  json.Number("AngleA", motion_.AngleA());
+  json.Number("AngleB", motion_.AngleB());
+  json.Number("AngleC", motion_.AngleC());
+  json.Number("SpinA", motion_.SpinA());
+  json.Number("SpinB", motion_.SpinB());
+  json.Number("SpinC", motion_.SpinC());
+  json.Number("EdgeCount", edges_.EdgeCount());
+  json.Number("InfoIndex", ticker_.InfoIndex());
+  json.Number("HoldTicks", ticker_.HoldTicks());
+  json.Number("FadeTicks", ticker_.FadeTicks());
+  json.Number("FadeInStage", ticker_.FadeInStage());
+  json.Number("FadeOutStage", ticker_.FadeOutStage());
+  json.Number("TuneSeconds", tune_.GetTuneSeconds());
+  json.Number("TuneLength", tune_.GetTuneLength());
+  json.String("MusicFile", tune_.GetMusicFile());
+  json.Number("Dragging", Dragging);
+  json.Number("DragX", DragX);
+  json.Number("DragY", DragY);
+  std::vector<double> lefts;
+  for (const tk::PictureBox& s : star) lefts.push_back(s.Left());
+  json.Numbers("star_Left", lefts);
+  json.String("lblInfos_Caption", lblInfos.Caption());
+  json.Number("lblInfos_ForeColor", lblInfos.ForeColor());
+  json.Bool("cmdClose_Visible", cmdClose.Visible());
+  json.Number("Left", form_.Left());
+  json.Number("Top", form_.Top());
+  for (const tk::Timer* timer : {&TimerStars, &TimerTune, &TimerText, &TimerFadeIn, &TimerFadeOut}) {
+    json.Timer(timer->Name(), timer->Enabled(), timer->Interval());
+  }
+  return json.Text();
+}
+
+}  // namespace zenora

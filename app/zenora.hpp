@@ -1,0 +1,92 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "app/assets.hpp"
+#include "logo/edge_table.hpp"
+#include "logo/logo_motion.hpp"
+#include "sound/bassmod.hpp"
+#include "sound/tune.hpp"
+#include "ticker/ticker.hpp"
+#include "toolkit/backend.hpp"
+#include "toolkit/controls.hpp"
+#include "toolkit/message_loop.hpp"
+#include "toolkit/rnd.hpp"
+#include "toolkit/timer.hpp"
+
+namespace zenora {
+
+inline constexpr int kStarCount = 43;
+
+// The intro's one window. Controls and form variables carry the names the
+// window definition gives them; the handlers wire timers and mouse to the
+// subsystems, which own their state.
+class ZENOrA {
+ public:
+  ZENOrA(tk::Backend& backend, sound::Bassmod& bassmod, const Assets& assets);
+  ZENOrA(const ZENOrA&) = delete;
+  ZENOrA& operator=(const ZENOrA&) = delete;
+
+  tk::MessageLoop& Loop() { return loop_; }
+  const tk::Form& Form() const { return form_; }
+
+  void Form_Initialize();
+  void Form_Load();
+
+  // Public methods of the form.
+  void ThrowError(std::string_view message);
+  void Load() { tune_.Load(); }
+  void Play() { tune_.Play(); }
+
+  // Everything a capture records, as one flat JSON object.
+  std::string StateJson(std::int64_t time_ms) const;
+
+ private:
+  static std::array<tk::PictureBox, kStarCount> MakeStars();
+  void DefineWindow(const Assets& assets);
+
+  void Form_MouseDown(std::int16_t button, std::int16_t shift, float x, float y);
+  void Form_MouseMove(std::int16_t button, std::int16_t shift, float x, float y);
+  void Form_MouseUp(std::int16_t button, std::int16_t shift, float x, float y);
+  void cmdClose_nrm_MouseMove(std::int16_t button, std::int16_t shift, float x, float y);
+  void cmdClose_Click();
+  void TimerStars_Timer();
+  void TimerTune_Timer();
+
+  tk::Backend& backend_;
+  sound::Bassmod& bassmod_;
+
+  tk::Form form_{"ZENOrA"};
+  tk::MessageLoop loop_;
+
+  tk::PictureBox imgStars{"imgStars"};
+  std::array<tk::PictureBox, kStarCount> star = MakeStars();
+  std::array<tk::PictureBox*, kStarCount> star_refs_{};
+  tk::Label lblInfos{"lblInfos"};
+  tk::PictureBox cmdClose{"cmdClose"};
+  tk::PictureBox cmdClose_nrm{"cmdClose_nrm"};
+  tk::PictureBox imgTexts{"imgTexts"};
+  tk::Label Label3{"Label3"};
+  tk::Label Label4{"Label4"};
+  tk::Timer TimerTune{"TimerTune"};
+  tk::Timer TimerFadeOut{"TimerFadeOut"};
+  tk::Timer TimerFadeIn{"TimerFadeIn"};
+  tk::Timer TimerText{"TimerText"};
+  tk::Timer TimerStars{"TimerStars"};
+
+  tk::Rnd rnd_;
+  logo::EdgeTable edges_;
+  logo::LogoMotion motion_;
+  ticker::Ticker ticker_{lblInfos, TimerText, TimerFadeIn, TimerFadeOut};
+  sound::Tune tune_{bassmod_, [this](std::string_view message) { ThrowError(message); }};
+
+  // Drag state: Dragging stores true as -1.
+  std::int16_t Dragging = 0;
+  float DragX = 0;
+  float DragY = 0;
+};
+
+}  // namespace zenora

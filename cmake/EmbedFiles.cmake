@@ -1,0 +1,17 @@
+# Writes a C++ source holding files as byte arrays.
+#   cmake -DOUT=<file.cpp> -DNAMESPACE=<ns> -DFILES="<name>=<path>;..." -P EmbedFiles.cmake
+set(body "// Generated from the files in assets/; do not edit.\n#include <span>\n\nnamespace ${NAMESPACE} {\n\n")
+foreach(entry IN LISTS FILES)
+  string(REPLACE "=" ";" pair "${entry}")
+  list(GET pair 0 name)
+  list(GET pair 1 path)
+  file(READ "${path}" hex HEX)
+  string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," bytes "${hex}")
+  string(REGEX REPLACE "((0x..,){24})" "\\1\n  " bytes "${bytes}")
+  string(APPEND body "static const unsigned char ${name}_bytes[] = {\n  ${bytes}\n};\n")
+  string(APPEND body "extern const std::span<const unsigned char> ${name}{${name}_bytes};\n\n")
+endforeach()
+string(APPEND body "}  // namespace ${NAMESPACE}\n")
+file(WRITE "${OUT}.tmp" "${body}")
+file(COPY_FILE "${OUT}.tmp" "${OUT}" ONLY_IF_DIFFERENT)
+file(REMOVE "${OUT}.tmp")

@@ -1,0 +1,116 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "toolkit/errors.hpp"
+#include "toolkit/headless_backend.hpp"
+#include "toolkit/message_loop.hpp"
+#include "toolkit/process.hpp"
+
+namespace {
+
+using Kind = tk::MouseEvent::Kind;
+
+// A 20 x 20 px form at (100, 50) px with a 5 x 5 px box at (10, 10).
+struct Window {
+  tk::HeadlessBackend backend;
+  tk::Form form{"form"};
+  tk::PictureBox box{"box"};
+  tk::MessageLoop loop{backend, form};
+  std::vector<std::string> log;
+
+  Window() {
+    form.SetBounds(1500, 750, 300, 300);
+    form.SetPicture(tk::Surface(20, 20));
+    form.Add(box);
+    box.SetBounds(150, 150, 75, 75);
+    auto record = [this](std::string what) {
+      return [this, what](std::int16_t button, std::int16_t, float x, float y) {
+        log.push_back(what + " " + std::to_string(button) + " " + std::to_string(static_cast<int>(x)) + "," +
+                      std::to_string(static_cast<int>(y)));
+      };
+    };
+    form.MouseDown = record("form down");
+    form.MouseMove = record("form move");
+    form.MouseUp = record("form up");
+    box.MouseDown = record("box down");
+    box.MouseMove = record("box move");
+    box.MouseUp = record("box up");
+    box.Click = [this] { log.push_back("box click"); };
+  }
+  void Send(Kind kind, int x, int y, std::int16_t button) {
+    backend.Inject(tk::MouseEvent{kind, x, y, button, 0});
+    loop.DoEvents();
+  }
+};
+
+TEST(MouseRouting, EventsGoToTheControlUnderThePointerInItsOwnScale) {
+  Window w;
+  w.Send(Kind::Move, 2, 3, 0);
+  w.Send(Kind::Move, 11, 12, 0);
+  EXPECT_EQ(w.log, (std::vector<std::string>{"form move 0 30,45", "box move 0 15,30"}));
+}
+
+TEST(MouseRouting, TheControlPressedKeepsThePointerUntilRelease) {
+  Window w;
+  w.Send(Kind::Down, 2, 2, 2);     // right button on the form
+  w.Send(Kind::Move, 11, 11, 2);   // over the box, still the form's
+  w.Send(Kind::Move, -40, 90, 2);  // outside the window, still the form's
+  w.Send(Kind::Up, 11, 11, 2);
+  w.Send(Kind::Move, 11, 11, 0);   // released: the box again
+  EXPECT_EQ(w.log, (std::vector<std::string>{"form down 2 30,30", "form move 2 165,165", "form move 2 -600,1350",
+                                             "form up 2 165,165", "box move 0 15,15"}));
+}
+
+TEST(MouseRouting, AClickIsAPressAndAReleaseOnTheSameControl) {
+  Window w;
+  w.Send(Kind::Down, 11, 11, 1);
+  w.Send(Kind::Up, 12, 12, 1);
+  w.Send(Kind::Down, 11, 11, 1);
+  w.Send(Kind::Up, 2, 2, 1);  // released elsewhere: no click
+  int clicks = 0;
+  for (const auto& entry : w.log) clicks += entry == "box click";
+  EXPECT_EQ(clicks, 1);
+}
+
+TEST(MessageLoop, VirtualTimeRunsTicksAndPresentsWholeFrames) {
+  Window w;
+  tk::Timer timer("timer");
+  int ticks = 0;
+  timer.OnTimer = [&] {
+    ++ticks;
+    w.form.Line(0, 0, 285, 0, tk::Rgb(255, 255, 255));
+  };
+  w.loop.Timers().Add(timer);
+  timer.SetInterval(20);
+  w.loop.Show();
+  EXPECT_TRUE(w.backend.Shown());
+  EXPECT_EQ(w.backend.WindowX(), 100);
+  w.loop.RunUntil(w.backend.Clock(), 60'000);
+  EXPECT_EQ(ticks, 3000);
+  EXPECT_EQ(w.backend.LastFrame().At(19, 0), 0xFFFFFFu);
+}
+
+TEST(MessageLoop, TheWindowFollowsTheFormAndAQuitEndsWithStatusZero) {
+  Window w;
+  w.loop.Show();
+  w.form.Move(3000, -1500);  // off the screen is allowed
+  w.loop.DoEvents();
+  EXPECT_EQ(w.backend.WindowX(), 200);
+  EXPECT_EQ(w.backend.WindowY(), -100);
+  w.backend.InjectQuit();
+  EXPECT_EQ(w.loop.Run(), 0);
+}
+
+TEST(Runtime, UntrappedErrorsShowTheRuntimeBoxAndEndWithStatusOne) {
+  tk::HeadlessBackend backend;
+  EXPECT_EQ(tk::RunGuarded(backend, "prog", [] () -> int { throw tk::RuntimeError::SubscriptOutOfRange(); }), 1);
+  ASSERT_EQ(backend.Boxes().size(), 1u);
+  EXPECT_EQ(backend.Boxes()[0].title, "prog");
+  EXPECT_EQ(backend.Boxes()[0].prompt, "Run-time error '9':\r\n\r\nSubscript out of range");
+  EXPECT_EQ(tk::RunGuarded(backend, "prog", [] () -> int { throw tk::ProgramEnd{0}; }), 0);
+  EXPECT_EQ(backend.Boxes().size(), 1u);
+}
+
+}  // namespace
