@@ -8,6 +8,7 @@
 
 #include "app/capture_options.hpp"
 #include "app/intro.hpp"
+#include "toolkit/process.hpp"
 #include "toolkit/headless_backend.hpp"
 #include "toolkit/image.hpp"
 
@@ -27,7 +28,7 @@ int main(int argc, char** argv) {
   setenv("SDL_AUDIODRIVER", "dummy", 0);
 
   tk::HeadlessBackend backend(&std::cerr);
-  return zenora::RunIntro(backend, [&](zenora::ZENOrA& form) {
+  return zenora::RunIntro(backend, tk::ProgramFolder(), [&](zenora::ZENOrA& form) {
     for (const std::int64_t ms : options->at_ms) {
       form.Loop().RunUntil(backend.Clock(), ms);
       const auto stem = options->out / ("frame-" + std::to_string(ms));

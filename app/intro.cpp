@@ -2,14 +2,15 @@
 
 #include "toolkit/process.hpp"
 
+
 namespace zenora {
 
-int RunIntro(tk::Backend& backend, const std::function<int(ZENOrA&)>& run) {
+int RunIntro(tk::Backend& backend, const std::filesystem::path& app_path, const std::function<int(ZENOrA&)>& run) {
   const Assets assets = LoadAssets();
   // Outlives the form: the music is freed with the form, the library after it.
-  sound::Bassmod bassmod(tk::ProgramFolder());
+  sound::Bassmod bassmod(app_path);
   return tk::RunGuarded(backend, kProgramName, [&] {
-    ZENOrA form(backend, bassmod, assets);
+    ZENOrA form(backend, bassmod, assets, app_path);
     form.Form_Initialize();
     form.Form_Load();
     form.Loop().Show();

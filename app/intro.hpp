@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <functional>
 
 #include "app/zenora.hpp"
@@ -12,6 +13,6 @@ inline constexpr const char* kProgramName = "ZENOrA_intro";
 // Creates the form, runs Form_Initialize and Form_Load, shows the window and
 // hands the running form to run; returns the program's exit status. Run-time
 // errors nobody traps end here with the runtime's error box.
-int RunIntro(tk::Backend& backend, const std::function<int(ZENOrA&)>& run);
+int RunIntro(tk::Backend& backend, const std::filesystem::path& app_path, const std::function<int(ZENOrA&)>& run);
 
 }  // namespace zenora

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "app/intro.hpp"
+#include "toolkit/process.hpp"
 #include "toolkit/sdl_backend.hpp"
 
 int main() {
@@ -13,5 +14,5 @@ int main() {
     std::cerr << zenora::kProgramName << ": no display to open the window on (" << e.what() << ")\n";
     return 1;
   }
-  return zenora::RunIntro(*backend, [](zenora::ZENOrA& form) { return form.Loop().Run(); });
+  return zenora::RunIntro(*backend, tk::ProgramFolder(), [](zenora::ZENOrA& form) { return form.Loop().Run(); });
 }

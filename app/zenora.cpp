@@ -40,8 +40,8 @@ void DefineGlyph(tk::PictureBox& glyph, const tk::Surface& picture) {
 
 std::array<tk::PictureBox, kStarCount> ZENOrA::MakeStars() { return StarArray(std::make_index_sequence<kStarCount>{}); }
 
-ZENOrA::ZENOrA(tk::Backend& backend, sound::Bassmod& bassmod, const Assets& assets)
-    : backend_(backend), bassmod_(bassmod), loop_(backend, form_) {
+ZENOrA::ZENOrA(tk::Backend& backend, sound::Bassmod& bassmod, const Assets& assets, std::filesystem::path app_path)
+    : backend_(backend), bassmod_(bassmod), app_path_(std::move(app_path)), loop_(backend, form_) {
   DefineWindow(assets);
 
   form_.MouseDown = [this](auto b, auto s, float x, float y) { Form_MouseDown(b, s, x, y); };
@@ -103,7 +103,7 @@ void ZENOrA::DefineWindow(const Assets& assets) {
 }
 
 void ZENOrA::Form_Initialize() {
-  tk::ChangeDirectory(tk::ProgramFolder());
+  tk::ChangeDirectory(app_path_);
   if (sound::VersionText(bassmod_) != "1.6") {
     ThrowError("BASSMOD version 1.6 was not loaded");
     loop_.End(1);
@@ -140,7 +140,7 @@ void ZENOrA::Form_Load() {
   TimerTune.SetInterval(1000);
   TimerTune.SetEnabled(true);
 
-  tune_.SetMusicFile(tk::ProgramFolder().string() + "/LIGHT.S3M");
+  tune_.SetMusicFile(app_path_.string() + "/LIGHT.S3M");
   Load();
   Play();
 }

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -26,7 +27,8 @@ inline constexpr int kStarCount = 43;
 // subsystems, which own their state.
 class ZENOrA {
  public:
-  ZENOrA(tk::Backend& backend, sound::Bassmod& bassmod, const Assets& assets);
+  // app_path: the program's folder, where the music lies.
+  ZENOrA(tk::Backend& backend, sound::Bassmod& bassmod, const Assets& assets, std::filesystem::path app_path);
   ZENOrA(const ZENOrA&) = delete;
   ZENOrA& operator=(const ZENOrA&) = delete;
 
@@ -58,6 +60,7 @@ class ZENOrA {
 
   tk::Backend& backend_;
   sound::Bassmod& bassmod_;
+  std::filesystem::path app_path_;
 
   tk::Form form_{"ZENOrA"};
   tk::MessageLoop loop_;
