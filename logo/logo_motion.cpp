@@ -1,0 +1,34 @@
+#include "logo/logo_motion.hpp"
+
+#include <algorithm>
+#include <cmath>
+
+namespace logo {
+
+std::int16_t SpinFromDraw(float r, std::int16_t choices, std::int16_t lowest) {
+  const float scaled = r * static_cast<float>(choices) + static_cast<float>(lowest);
+  // Rounding to single precision lifts the draws just below 1 onto the next
+  // whole number (r = 1 - 2^-24 gives 5 for A); those belong to the top choice.
+  const auto spin = static_cast<std::int16_t>(std::floor(scaled));
+  return std::min(spin, static_cast<std::int16_t>(lowest + choices - 1));
+}
+
+void LogoMotion::SetStartSpins() {
+  spin_a_ = 2;
+  spin_b_ = 3;
+  spin_c_ = 4;
+}
+
+void LogoMotion::AdvanceAngles() {
+  angle_a_ += spin_a_;
+  angle_b_ += spin_b_;
+  angle_c_ += spin_c_;
+}
+
+void LogoMotion::PickSpins(tk::Rnd& rnd) {
+  spin_a_ = SpinFromDraw(rnd.Next(), 2, 3);
+  spin_b_ = SpinFromDraw(rnd.Next(), 4, 2);
+  spin_c_ = SpinFromDraw(rnd.Next(), 6, 1);
+}
+
+}  // namespace logo
