@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 
 #include "toolkit/text.hpp"
 
@@ -124,12 +125,30 @@ void Form::Move(float left, float top) {
 
 void Form::Cls() {
   const Rect client = PixelRect();
-  if (background_.Width() != client.w || background_.Height() != client.h) RebuildBackground();
-  canvas_ = background_;
+  if (background_.Width() != client.w || background_.Height() != client.h) {
+    RebuildBackground();
+    canvas_ = background_;
+  } else if (!drawn_.Empty()) {
+    canvas_.Blit(background_, 0, 0, drawn_);
+  }
+  drawn_ = {};
 }
 
 void Form::Line(float x1, float y1, float x2, float y2, OleColor colour) {
-  canvas_.Line(TwipsToPixels(x1), TwipsToPixels(y1), TwipsToPixels(x2), TwipsToPixels(y2), ToPixel(colour));
+  const int px1 = TwipsToPixels(x1);
+  const int py1 = TwipsToPixels(y1);
+  const int px2 = TwipsToPixels(x2);
+  const int py2 = TwipsToPixels(y2);
+  canvas_.Line(px1, py1, px2, py2, ToPixel(colour));
+  const Rect line{std::min(px1, px2), std::min(py1, py2), std::abs(px2 - px1) + 1, std::abs(py2 - py1) + 1};
+  if (drawn_.Empty()) {
+    drawn_ = line;
+  } else {
+    const int left = std::min(drawn_.x, line.x);
+    const int top = std::min(drawn_.y, line.y);
+    drawn_ = {left, top, std::max(drawn_.x + drawn_.w, line.x + line.w) - left,
+              std::max(drawn_.y + drawn_.h, line.y + line.h) - top};
+  }
 }
 
 void Form::Paint(Surface& target, int origin_x, int origin_y, const Rect& clip) const {

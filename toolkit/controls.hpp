@@ -186,6 +186,8 @@ class Form : public Container {
   Surface picture_;
   Surface background_;
   Surface canvas_;
+  // What was drawn since the last Cls: only that needs restoring.
+  Rect drawn_;
 };
 
 }  // namespace tk

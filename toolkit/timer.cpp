@@ -1,6 +1,7 @@
 #include "toolkit/timer.hpp"
 
 #include <algorithm>
+#include <iterator>
 
 namespace tk {
 
@@ -52,10 +53,11 @@ std::optional<std::int64_t> TimerQueue::NextDue() const {
 
 bool TimerQueue::FireDue() {
   const std::int64_t now = clock_.NowMs();
+  // Called on every yield: most calls find nothing due.
+  const auto is_due = [now](const Timer* t) { return t->Armed() && !t->running_ && t->due_ <= now; };
+  if (std::none_of(timers_.begin(), timers_.end(), is_due)) return false;
   std::vector<Timer*> due;
-  for (Timer* t : timers_) {
-    if (t->Armed() && !t->running_ && t->due_ <= now) due.push_back(t);
-  }
+  std::copy_if(timers_.begin(), timers_.end(), std::back_inserter(due), is_due);
   std::sort(due.begin(), due.end(), [](const Timer* a, const Timer* b) {
     return a->due_ != b->due_ ? a->due_ < b->due_ : a->arm_order_ < b->arm_order_;
   });
