@@ -1,0 +1,50 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string_view>
+
+#include "toolkit/colour.hpp"
+
+namespace ticker {
+
+inline constexpr std::size_t kInfoRows = 17;
+
+// The info line's messages in showing order. The label is 289 pixels of 6-pixel
+// glyphs wide, so no row may pass 48 characters.
+inline constexpr std::array<std::string_view, kInfoRows> kInfoTexts{
+    "",
+    "Back from the old skool c64 scene...",
+    "...Zenora makes a comeback at PC/2004!",
+    "",
+    "Big respects must fly to :",
+    "Quorvane, Pixelmoth, Tarnwick...",
+    "...Glimmerdyne, Voxhalla, Brinefold.",
+    "",
+    "Greetz :",
+    "Zyphor, Mukkle, Trelkin, Dabbo, Vantiq...",
+    "...Ruffka, Ilvex, Pomodor, Skeevo, Joruu...",
+    "...and all other regulars of #bytecellar...",
+    "...and good ol' c64 skene d00dz!",
+    "",
+    "Thanks to the whole Zenora crew for this one!",
+    "GFX and Code : Kavlo",
+    "Music : Lumbrix",
+};
+
+inline constexpr std::size_t kMaxInfoLength = 48;
+
+// Text colours of the six fade stages: white down to black, black up to white.
+inline constexpr std::array<tk::OleColor, 6> kFadeInRamp{16777215, 14737632, 12632256, 8421504, 4210752, 0};
+inline constexpr std::array<tk::OleColor, 6> kFadeOutRamp{0, 4210752, 8421504, 12632256, 14737632, 16777215};
+
+inline constexpr int kFadeInterval = 55;
+inline constexpr int kLongHold = 1000;
+inline constexpr int kShortHold = 250;
+
+// The hold tick of a row: the blank pauses between the blocks of text are short.
+constexpr int HoldInterval(std::int16_t infoIndex) {
+  return infoIndex == 3 || infoIndex == 7 || infoIndex == 13 ? kShortHold : kLongHold;
+}
+
+}  // namespace ticker
