@@ -141,7 +141,7 @@ def saw_bass(period=128, harmonics=44, decay_cycles=32, loop_cycles=8, sustain=0
         for k in range(1, harmonics + 1):
             g = 1.0 / (1.0 + (k / cutoff) ** 4)
             v += sigma(k, harmonics) * g * math.sin(2.0 * math.pi * k * phase) / k
-        # a square sub an octave below would change the pitch: keep a fundamental boost instead
+        # extra fundamental: weight for the low notes on small speakers
         v += 0.35 * math.sin(2.0 * math.pi * phase)
         out.append(v * env)
     return normalise(out), n_decay, n_total
@@ -213,13 +213,14 @@ def crash():
 
 
 class Sample:
-    def __init__(self, name, made, rate, volume=64):
+    """One instrument: 8-bit data, optional loop, C2Spd. Levels are set per note."""
+
+    def __init__(self, name, made, rate):
         data, loop_start, loop_end = made
         self.name = name
         self.data = to_u8(data)
         self.loop = (loop_start, loop_end) if loop_end else None
         self.rate = rate
-        self.volume = volume
 
 
 def tuned(period):
@@ -328,7 +329,7 @@ def parse_line(text):
     return events, row
 
 
-def melody(song, ch, bar, bars_text, vol, ins=LEAD, transpose=0, soft=False, vibrato=VIBRATO):
+def melody(song, ch, bar, bars_text, vol, ins=LEAD, transpose=0, vibrato=VIBRATO):
     """Places a melody written one bar per string: NOTE/rows, 'r' rests (a
     note cut), '-' ties on to the previous note; '~' and '>' see tail()."""
     start = bar * BAR
@@ -345,7 +346,7 @@ def melody(song, ch, bar, bars_text, vol, ins=LEAD, transpose=0, soft=False, vib
         elif pitch == "tie":
             pass
         else:
-            song.note(ch, row, pitch + transpose, ins, vol, soft=soft)
+            song.note(ch, row, pitch + transpose, ins, vol)
             tail(song, ch, row, length, flags, vibrato)
     return placed
 
@@ -365,12 +366,10 @@ def tail(song, ch, row, length, flags, vibrato=VIBRATO):
         song.put(ch, r, effect=effect, soft=True)
 
 
-def echo(song, placed, delay, vol, ch=CH_ECHO, transpose=0, until=None):
+def echo(song, placed, delay, vol, ch=CH_ECHO, transpose=0):
     """Repeats a placed melody later and quieter on another channel."""
     for row, length, pitch, flags in placed:
         r = row + delay
-        if until is not None and r >= until:
-            break
         if pitch is None:
             song.cut(ch, r, soft=True)
         elif pitch != "tie":
@@ -498,12 +497,6 @@ def pads(song, voicer, bar, chords, vol=22):
             if voicer.sounding[j] != p:
                 song.note(ch, row, p, PAD, vol)
         voicer.sounding = (a, b)
-
-
-def pads_stop(song, voicer, row):
-    song.cut(CH_PAD1, row)
-    song.cut(CH_PAD2, row)
-    voicer.sounding = (None, None)
 
 
 DRUM_STYLES = {
@@ -664,7 +657,7 @@ def compose(muted=()):
     # Breakdown, bars 80-95: drums and bass drop out, the theme slowed down,
     # then the band builds back up.
     placed = melody(song, CH_LEAD, 80, BREAKDOWN, lead_vol - 6)
-    echo(song, placed, 6, 16, until=96 * BAR)
+    echo(song, placed, 6, 16)
     song.note(CH_HAT, 80 * BAR, 60, CRASH, 36)
     song.cut(CH_BASS, 80 * BAR)
     song.cut(CH_DRUM, 80 * BAR)
@@ -857,7 +850,7 @@ def build(muted=()):
             struct.pack_into("<H", rec, 0x0E, seg & 0xFFFF)
             loop_start, loop_end = s.loop or (0, 0)
             struct.pack_into("<III", rec, 0x10, len(s.data), loop_start, loop_end)
-            rec[0x1C] = s.volume
+            rec[0x1C] = 64
             rec[0x1F] = 1 if s.loop else 0
             struct.pack_into("<I", rec, 0x20, s.rate)
             struct.pack_into("<H", rec, 0x28, 1)            # ST3 on a Sound Blaster writes 1 here
