@@ -36,8 +36,12 @@ class EdgeTable {
   void BuildLogo(double xP, double yP, double zP, double xQ, double yQ, double zQ);
 
   std::int16_t EdgeCount() const { return edge_count_; }
-  // The valid entries, 0 to EdgeCount - 1.
-  std::span<const Edge> Edges() const { return std::span<const Edge>(edges_).first(static_cast<std::size_t>(edge_count_)); }
+  // The valid entries, 0 to EdgeCount - 1. A view into the table, so never of
+  // a temporary one.
+  std::span<const Edge> Edges() const& {
+    return std::span<const Edge>(edges_).first(static_cast<std::size_t>(edge_count_));
+  }
+  std::span<const Edge> Edges() const&& = delete;
 
  private:
   std::array<Edge, kSize> edges_{};

@@ -93,7 +93,8 @@ TEST(ProjectPoint, DepthOfMinusOneIsDivisionByZero) {
 
 TEST(ProjectPoint, StartUpFigureLiesNearTheTopRight) {
   Window w;
-  for (const Edge& e : StartUpLogo().Edges()) {
+  const EdgeTable logo = StartUpLogo();
+  for (const Edge& e : logo.Edges()) {
     for (const Point3D& p : {e.first, e.second}) {
       EXPECT_GE(ScreenX(w.form, p), 3828);
       EXPECT_LE(ScreenX(w.form, p), 4355);
