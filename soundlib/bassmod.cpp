@@ -11,10 +11,13 @@
 
 #include <atomic>
 #include <cstdint>
-#include <cstdlib>
 #include <mutex>
 #include <new>
 #include <optional>
+
+// The C++ ABI's exit registration, bound to the shared object it is called for.
+extern "C" int __cxa_atexit(void (*function)(void*), void* argument, void* dso_handle);
+extern "C" void* __dso_handle;
 
 // Test builds of the library change these through compile definitions.
 #ifndef BASSMOD_VERSION_MAJOR
@@ -191,18 +194,19 @@ private:
 
     // Handlers registered later run earlier at exit, so this one runs before
     // libopenmpt's and the C++ runtime's static objects are destroyed while
-    // the audio thread might still be using them. (Registered from a shared
-    // object, it also runs when the library is unloaded.)
+    // the audio thread might still be using them. Registered against this
+    // shared object (as std::atexit would be, unless a sanitiser's own atexit
+    // takes its place), it also runs, and is dropped, when we are unloaded.
     void hook_process_exit()
     {
         if (!exit_hooked_) {
-            exit_hooked_ = std::atexit(&tear_down_library) == 0;
+            exit_hooked_ = __cxa_atexit(&tear_down_library, nullptr, &__dso_handle) == 0;
         }
     }
 
-    static void tear_down_library();
+    static void tear_down_library(void* /*unused*/);
 
-    mutable std::mutex api_;
+    std::mutex api_;
     std::atomic<int> last_error_{BASSMOD_OK};
     bool initialised_ = false;
     bool exit_hooked_ = false;
@@ -225,7 +229,7 @@ constinit Immortal<Library> instance;
 
 Library& library() { return instance.value; }
 
-void Library::tear_down_library() { library().tear_down(); }
+void Library::tear_down_library(void* /*unused*/) { library().tear_down(); }
 
 // The host may dlclose us while music plays: no callback may run into
 // unmapped code afterwards.
