@@ -1,16 +1,13 @@
 #include "logo/logo_motion.hpp"
 
-#include <algorithm>
 #include <cmath>
 
 namespace logo {
 
 std::int16_t SpinFromDraw(float r, std::int16_t choices, std::int16_t lowest) {
-  const float scaled = r * static_cast<float>(choices) + static_cast<float>(lowest);
-  // Rounding to single precision lifts the draws just below 1 onto the next
-  // whole number (r = 1 - 2^-24 gives 5 for A); those belong to the top choice.
-  const auto spin = static_cast<std::int16_t>(std::floor(scaled));
-  return std::min(spin, static_cast<std::int16_t>(lowest + choices - 1));
+  // In double precision: single precision would round the draws just below 1
+  // up onto the next whole number (r = 1 - 2^-24 gives 5 for A).
+  return static_cast<std::int16_t>(std::floor(static_cast<double>(r) * choices + lowest));
 }
 
 void LogoMotion::SetStartSpins() {

@@ -6,8 +6,7 @@
 
 namespace logo {
 
-// One spin speed from a draw r in [0, 1): floor(r * choices + lowest), worked
-// in single precision like the draw itself, and never above the top choice.
+// One spin speed from a draw r in [0, 1): floor(r * choices + lowest).
 std::int16_t SpinFromDraw(float r, std::int16_t choices, std::int16_t lowest);
 
 // The logo's three angles (degrees) and the speeds they turn at per tick.

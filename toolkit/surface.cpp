@@ -1,7 +1,9 @@
 #include "toolkit/surface.hpp"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
+#include <utility>
 
 namespace tk {
 
@@ -39,6 +41,33 @@ void Surface::Blit(const Surface& src, int x, int y, const Rect& clip) {
 }
 
 void Surface::Line(int x1, int y1, int x2, int y2, Pixel p) {
+  // Nothing to draw when both ends lie beyond one side of the grid.
+  if ((x1 < 0 && x2 < 0) || (y1 < 0 && y2 < 0) || (x1 >= width_ && x2 >= width_) ||
+      (y1 >= height_ && y2 >= height_)) {
+    return;
+  }
+  // Far-off ends are first cut to a box a few grids wide, so the walk below
+  // stays short; lines inside that box are drawn point by point, exactly.
+  constexpr double kNear = 1 << 14;
+  if (std::abs(x1) > kNear || std::abs(y1) > kNear || std::abs(x2) > kNear || std::abs(y2) > kNear) {
+    const double ax = x1, ay = y1, bx = x2 - ax, by = y2 - ay;
+    double t0 = 0, t1 = 1;
+    // Liang-Barsky against -kNear <= x, y <= kNear.
+    for (const auto& [q, d] : {std::pair{ax + kNear, -bx}, {kNear - ax, bx}, {ay + kNear, -by}, {kNear - ay, by}}) {
+      if (d == 0) {
+        if (q < 0) return;
+      } else if (const double t = q / d; d < 0) {
+        t0 = std::max(t0, t);
+      } else {
+        t1 = std::min(t1, t);
+      }
+    }
+    if (t0 > t1) return;
+    x2 = static_cast<int>(std::lround(ax + bx * t1));
+    y2 = static_cast<int>(std::lround(ay + by * t1));
+    x1 = static_cast<int>(std::lround(ax + bx * t0));
+    y1 = static_cast<int>(std::lround(ay + by * t0));
+  }
   const int dx = std::abs(x2 - x1);
   const int dy = -std::abs(y2 - y1);
   const int sx = x1 < x2 ? 1 : -1;

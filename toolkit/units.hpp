@@ -8,9 +8,13 @@ namespace tk {
 // Positions and sizes are kept in twips; the screen has 15 of them to the pixel.
 inline constexpr int kTwipsPerPixel = 15;
 
-// The one conversion used everywhere: round to nearest, halves up.
+// The one conversion used everywhere: round to nearest, halves up. Values far
+// off any screen are held at +-2^30 pixels rather than overflowing.
 inline int TwipsToPixels(double twips) {
-  return static_cast<int>(std::floor(twips / kTwipsPerPixel + 0.5));
+  constexpr double kFar = 1 << 30;
+  const double pixels = std::floor(twips / kTwipsPerPixel + 0.5);
+  if (!(pixels > -kFar)) return -(1 << 30);  // also NaN
+  return pixels < kFar ? static_cast<int>(pixels) : 1 << 30;
 }
 
 inline constexpr float PixelsToTwips(int pixels) {

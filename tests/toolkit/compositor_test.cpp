@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "toolkit/controls.hpp"
 #include "toolkit/rnd.hpp"
 #include "toolkit/units.hpp"
@@ -51,6 +53,17 @@ TEST(Surface, LinesIncludeBothEndsAndClipToTheGrid) {
   s.Line(-5, 5, 20, 5, kRed);  // runs off both sides without harm
   EXPECT_EQ(s.At(0, 5), kRed);
   EXPECT_EQ(s.At(9, 5), kRed);
+  // Ends far off any screen: the visible part is drawn, and promptly.
+  s.Line(0, 9, 2'000'000'000, 9, kGreen);
+  EXPECT_EQ(s.At(9, 9), kGreen);
+  s.Line(-2'000'000'000, -2'000'000'000, 2'000'000'000, 2'000'000'000, kBlue);
+  EXPECT_EQ(s.At(3, 3), kBlue);
+  tk::Form form("form");
+  form.SetBounds(0, 0, 150, 150);
+  form.SetPicture(tk::Surface(10, 10));
+  form.Line(0, 0, 1e30f, 1e30f, tk::Rgb(255, 0, 0));
+  form.Line(0, 0, -1e30f, std::numeric_limits<float>::quiet_NaN(), tk::Rgb(255, 0, 0));
+  EXPECT_EQ(form.Canvas().At(9, 9), kRed);
 }
 
 // A 20 x 20 px form with a framed box holding a label and a child box.
