@@ -22,6 +22,16 @@ bool ParseTimes(std::string_view text, std::vector<std::int64_t>& times) {
   }
 }
 
+// Whole seconds, 1 to kMaxGifSeconds.
+bool ParseSeconds(std::string_view text, int& seconds) {
+  int value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (text.empty() || error != std::errc() || end != text.data() + text.size()) return false;
+  if (value < 1 || value > kMaxGifSeconds) return false;
+  seconds = value;
+  return true;
+}
+
 }  // namespace
 
 std::optional<CaptureOptions> ParseCaptureOptions(const std::vector<std::string>& args) {
@@ -35,14 +45,25 @@ std::optional<CaptureOptions> ParseCaptureOptions(const std::vector<std::string>
       have_out = true;
     } else if (args[i - 1] == "--at" && options.at_ms.empty()) {
       if (!ParseTimes(value, options.at_ms)) return std::nullopt;
+    } else if (args[i - 1] == "--gif" && options.gif_seconds == 0) {
+      if (!ParseSeconds(value, options.gif_seconds)) return std::nullopt;
     } else {
       return std::nullopt;
     }
   }
-  if (!have_out || options.at_ms.empty()) return std::nullopt;
+  if (!have_out || (options.at_ms.empty() && options.gif_seconds == 0)) return std::nullopt;
   std::sort(options.at_ms.begin(), options.at_ms.end());
   options.at_ms.erase(std::unique(options.at_ms.begin(), options.at_ms.end()), options.at_ms.end());
   return options;
+}
+
+std::vector<std::int64_t> CaptureTimeline(const CaptureOptions& options) {
+  std::vector<std::int64_t> times = options.at_ms;
+  const std::int64_t gif_end = std::int64_t{options.gif_seconds} * 1000;
+  for (std::int64_t ms = 0; ms < gif_end; ms += kGifFrameMs) times.push_back(ms);
+  std::sort(times.begin(), times.end());
+  times.erase(std::unique(times.begin(), times.end()), times.end());
+  return times;
 }
 
 }  // namespace zenora

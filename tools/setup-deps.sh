@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config
-  libsdl2-dev libsdl2-image-dev libopenmpt-dev openmpt123
+  libsdl2-dev libsdl2-image-dev libopenmpt-dev openmpt123 libgif-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xdotool x11-apps x11-utils imagemagick
   clang libclang-rt-14-dev valgrind
