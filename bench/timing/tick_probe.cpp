@@ -1,0 +1,81 @@
+#include "bench/timing/tick_probe.hpp"
+
+#include <sys/resource.h>
+
+#include <ctime>
+
+namespace timing {
+
+namespace {
+
+const tk::Container* FindContainer(const tk::Container& root, std::string_view name) {
+  for (const tk::Control* child : root.Children()) {
+    const auto* box = dynamic_cast<const tk::Container*>(child);
+    if (box == nullptr) continue;
+    if (box->Name() == name) return box;
+    if (const auto* found = FindContainer(*box, name)) return found;
+  }
+  return nullptr;
+}
+
+std::int64_t Ns(const timeval& t) { return std::int64_t{t.tv_sec} * 1'000'000'000 + std::int64_t{t.tv_usec} * 1'000; }
+
+}  // namespace
+
+std::int64_t MonotonicNs() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return std::int64_t{now.tv_sec} * 1'000'000'000 + now.tv_nsec;
+}
+
+std::int64_t ProcessCpuNs() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return Ns(usage.ru_utime) + Ns(usage.ru_stime);
+}
+
+void TickProbe::Show(const tk::Form& form) {
+  if (const tk::Container* strip = FindContainer(form, "imgStars")) {
+    stars_.assign(strip->Children().begin(), strip->Children().end());
+  }
+  last_left_.resize(stars_.size());
+  real_.Show(form);
+}
+
+std::optional<tk::Event> TickProbe::PollEvent() {
+  if (first_present_ns_ >= 0 && MonotonicNs() - first_present_ns_ >= run_ns_) {
+    return tk::Event{tk::Event::Kind::Quit, {}};
+  }
+  return real_.PollEvent();
+}
+
+void TickProbe::Present(const tk::Surface& frame) {
+  real_.Present(frame);
+  const std::int64_t now = MonotonicNs();
+  const bool moved = StarsMoved();
+  if (first_present_ns_ < 0) {
+    first_present_ns_ = now;
+    cpu_at_first_present_ns_ = ProcessCpuNs();
+  } else if (moved) {
+    ticks_ns_.push_back(now);
+  }
+}
+
+void TickProbe::MessageBox(std::string_view title, std::string_view prompt, int /*style*/) {
+  std::string text(title);
+  text += ": ";
+  for (char c : prompt) text += c == '\r' || c == '\n' ? ' ' : c;
+  boxes_.push_back(std::move(text));
+}
+
+bool TickProbe::StarsMoved() {
+  bool moved = false;
+  for (std::size_t i = 0; i < stars_.size(); ++i) {
+    const float left = stars_[i]->Left();
+    if (left != last_left_[i]) moved = true;
+    last_left_[i] = left;
+  }
+  return moved;
+}
+
+}  // namespace timing

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "toolkit/backend.hpp"
+#include "toolkit/controls.hpp"
+#include "toolkit/sdl_backend.hpp"
+
+namespace timing {
+
+// Nanoseconds on the monotonic clock, comparable across processes.
+std::int64_t MonotonicNs();
+
+// Sits between the form's message loop and the real SDL backend and watches,
+// without touching the program: every call goes through unchanged. A present
+// whose star strip moved since the last one is the frame of a TimerStars tick
+// (only that handler moves stars, and the loop presents once after each pass),
+// so the times of those presents are the tick times as the screen shows them.
+// After run_ns from the first frame it asks the loop to quit, as a window
+// close would. Error boxes are recorded instead of shown: nobody is there to
+// click them away.
+class TickProbe final : public tk::Backend {
+ public:
+  TickProbe(tk::SdlBackend& real, std::int64_t run_ns) : real_(real), run_ns_(run_ns) {}
+
+  const tk::Clock& GetClock() const override { return real_.GetClock(); }
+  void Show(const tk::Form& form) override;
+  void SyncWindow(const tk::Form& form) override { real_.SyncWindow(form); }
+  std::optional<tk::Event> PollEvent() override;
+  void WaitEvent(std::int64_t timeout_ms) override { real_.WaitEvent(timeout_ms); }
+  void Present(const tk::Surface& frame) override;
+  void MessageBox(std::string_view title, std::string_view prompt, int style) override;
+
+  std::int64_t FirstPresentNs() const { return first_present_ns_; }
+  const std::vector<std::int64_t>& TickNs() const { return ticks_ns_; }
+  const std::vector<std::string>& Boxes() const { return boxes_; }
+  // CPU time of the process (all threads) when the first frame was shown, in ns.
+  std::int64_t CpuAtFirstPresentNs() const { return cpu_at_first_present_ns_; }
+
+ private:
+  bool StarsMoved();
+
+  tk::SdlBackend& real_;
+  std::int64_t run_ns_;
+  std::vector<const tk::Control*> stars_;
+  std::vector<float> last_left_;
+  std::int64_t first_present_ns_ = -1;
+  std::int64_t cpu_at_first_present_ns_ = 0;
+  std::vector<std::int64_t> ticks_ns_;
+  std::vector<std::string> boxes_;
+};
+
+// utime + stime of this process so far, all threads, in ns.
+std::int64_t ProcessCpuNs();
+
+}  // namespace timing
