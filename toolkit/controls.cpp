@@ -95,10 +95,14 @@ void Label::Paint(Surface& target, int origin_x, int origin_y, const Rect& clip)
   const Rect r = PixelRect().Offset(origin_x, origin_y);
   const Rect visible = r.Intersect(clip);
   if (visible.Empty()) return;
-  target.Fill(visible, ToPixel(BackColor()));
-  const int text_width = TextWidth(caption_);
-  const int x = alignment_ == Alignment::Center ? r.x + (r.w - text_width) / 2 : r.x;
-  DrawText(target, x, r.y, caption_, ToPixel(ForeColor()), visible);
+  Rendered& cached = rendered_;
+  if (cached.pixels.Width() != r.w || cached.pixels.Height() != r.h || cached.caption != caption_ ||
+      cached.alignment != alignment_ || cached.fore != ForeColor() || cached.back != BackColor()) {
+    cached = Rendered{caption_, alignment_, ForeColor(), BackColor(), Surface(r.w, r.h, ToPixel(BackColor()))};
+    const int x = alignment_ == Alignment::Center ? (r.w - TextWidth(caption_)) / 2 : 0;
+    DrawText(cached.pixels, x, 0, caption_, ToPixel(ForeColor()), cached.pixels.Bounds());
+  }
+  target.Blit(cached.pixels, r.x, r.y, visible);
 }
 
 Form::Form(std::string name) : Container(std::move(name)) {

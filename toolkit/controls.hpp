@@ -146,8 +146,18 @@ class Label : public Control {
   void Paint(Surface& target, int origin_x, int origin_y, const Rect& clip) const override;
 
  private:
+  // The label as last painted: text changes far more rarely than frames.
+  struct Rendered {
+    std::string caption;
+    Alignment alignment = Alignment::Left;
+    OleColor fore = 0;
+    OleColor back = 0;
+    Surface pixels;
+  };
+
   std::string caption_;
   Alignment alignment_ = Alignment::Left;
+  mutable Rendered rendered_;
 };
 
 // The top-level window. Left and Top are screen twips; it has no frame, so its

@@ -38,6 +38,9 @@ std::int16_t ShiftState() {
 }  // namespace
 
 SdlBackend::SdlBackend() {
+  // The frame is drawn in memory: present it without loading any GPU driver.
+  SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+  SDL_SetHint(SDL_HINT_RENDER_DRIVER, "software");
   if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
     throw NoDisplay(SDL_GetError());
   }
@@ -60,7 +63,7 @@ void SdlBackend::Show(const Form& form) {
     SdlSurfacePtr icon = WrapSurface(form.Icon());
     SDL_SetWindowIcon(window_.get(), icon.get());
   }
-  renderer_.reset(SDL_CreateRenderer(window_.get(), -1, 0));
+  renderer_.reset(SDL_CreateRenderer(window_.get(), -1, SDL_RENDERER_SOFTWARE));
   if (!renderer_) throw NoDisplay(SDL_GetError());
   texture_.reset(SDL_CreateTexture(renderer_.get(), SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING, r.w, r.h));
   if (!texture_) throw NoDisplay(SDL_GetError());
@@ -79,8 +82,14 @@ void SdlBackend::SyncWindow(const Form& form) {
 }
 
 std::optional<Event> SdlBackend::PollEvent() {
+  // The logo pass yields 24 times a tick: reading the display connection once
+  // a millisecond is enough, and saves most of the system calls.
+  if (const std::int64_t now = clock_.NowMs(); now != last_pump_ms_) {
+    SDL_PumpEvents();
+    last_pump_ms_ = now;
+  }
   SDL_Event e;
-  while (SDL_PollEvent(&e)) {
+  while (SDL_PeepEvents(&e, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0) {
     MouseEvent mouse;
     switch (e.type) {
       case SDL_QUIT:
@@ -116,6 +125,7 @@ std::optional<Event> SdlBackend::PollEvent() {
 
 void SdlBackend::WaitEvent(std::int64_t timeout_ms) {
   SDL_WaitEventTimeout(nullptr, static_cast<int>(timeout_ms));
+  last_pump_ms_ = -1;  // whatever woke us is read at the next poll
 }
 
 void SdlBackend::Present(const Surface& frame) {

@@ -41,6 +41,7 @@ class SdlBackend final : public Backend {
   int window_x_ = 0;
   int window_y_ = 0;
   std::int64_t first_present_ms_ = -1;
+  std::int64_t last_pump_ms_ = -1;
 };
 
 }  // namespace tk
