@@ -64,6 +64,12 @@ void SdlBackend::Show(const Form& form) {
     SDL_SetWindowIcon(window_.get(), icon.get());
   }
   renderer_.reset(SDL_CreateRenderer(window_.get(), -1, SDL_RENDERER_SOFTWARE));
+  if (!renderer_) {
+    // No framebuffer of the display's own (Wayland): let SDL choose.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "1");
+    SDL_SetHint(SDL_HINT_RENDER_DRIVER, "");
+    renderer_.reset(SDL_CreateRenderer(window_.get(), -1, 0));
+  }
   if (!renderer_) throw NoDisplay(SDL_GetError());
   texture_.reset(SDL_CreateTexture(renderer_.get(), SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING, r.w, r.h));
   if (!texture_) throw NoDisplay(SDL_GetError());
