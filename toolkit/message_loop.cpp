@@ -46,6 +46,9 @@ void MouseRouter::Route(Form& form, const MouseEvent& e) {
       break;
     }
     case MouseEvent::Kind::Move: {
+      // Outside the window a move reaches only the control holding the pointer.
+      const Rect client = form.PixelRect();
+      if (!captured_ && !Rect{0, 0, client.w, client.h}.Contains(e.x, e.y)) break;
       Control& target = captured_ ? *captured_ : Target(form, e.x, e.y);
       Raise(target.MouseMove, target, form, e);
       break;

@@ -1,5 +1,8 @@
 #include "toolkit/sdl_backend.hpp"
 
+#include <SDL_syswm.h>
+
+#include <iostream>
 #include <string>
 
 #include "toolkit/controls.hpp"
@@ -44,6 +47,13 @@ SdlBackend::SdlBackend() {
   if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
     throw NoDisplay(SDL_GetError());
   }
+  // Without a display SDL falls back to drivers that show nothing; take
+  // those only when asked for by name.
+  const std::string driver = SDL_GetCurrentVideoDriver() ? SDL_GetCurrentVideoDriver() : "";
+  if ((driver == "offscreen" || driver == "dummy") && SDL_getenv("SDL_VIDEODRIVER") == nullptr) {
+    SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
+    throw NoDisplay("no X11 or Wayland display found");
+  }
 }
 
 SdlBackend::~SdlBackend() {
@@ -75,6 +85,42 @@ void SdlBackend::Show(const Form& form) {
   if (!texture_) throw NoDisplay(SDL_GetError());
   SDL_ShowWindow(window_.get());
   SDL_SetWindowPosition(window_.get(), r.x, r.y);
+#if defined(SDL_VIDEO_DRIVER_X11)
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (SDL_GetWindowWMInfo(window_.get(), &info) && info.subsystem == SDL_SYSWM_X11) {
+    x11_display_ = info.info.x11.display;
+    x11_root_ = DefaultRootWindow(info.info.x11.display);
+  }
+#endif
+}
+
+void SdlBackend::QueryPointer(int& x, int& y) const {
+#if defined(SDL_VIDEO_DRIVER_X11)
+  // SDL's global state is cached from device events and misses warps.
+  if (x11_display_ != nullptr) {
+    ::Window root = 0, child = 0;
+    int window_x = 0, window_y = 0;
+    unsigned int mask = 0;
+    if (XQueryPointer(static_cast<Display*>(x11_display_), x11_root_, &root, &child, &x, &y, &window_x, &window_y,
+                      &mask)) {
+      return;
+    }
+  }
+#endif
+  SDL_GetGlobalMouseState(&x, &y);
+}
+
+Event SdlBackend::PointerEvent(MouseEvent::Kind kind, std::int16_t button) {
+  // Measured from where the window is now, not where it was when the event
+  // was queued: a drag moves the window between events.
+  QueryPointer(pointer_x_, pointer_y_);
+  return PointerEventAt(kind, button);
+}
+
+Event SdlBackend::PointerEventAt(MouseEvent::Kind kind, std::int16_t button) const {
+  MouseEvent mouse{kind, pointer_x_ - window_x_, pointer_y_ - window_y_, button, ShiftState()};
+  return Event{Event::Kind::Mouse, mouse};
 }
 
 void SdlBackend::SyncWindow(const Form& form) {
@@ -90,13 +136,14 @@ void SdlBackend::SyncWindow(const Form& form) {
 std::optional<Event> SdlBackend::PollEvent() {
   // The logo pass yields 24 times a tick: reading the display connection once
   // a millisecond is enough, and saves most of the system calls.
+  bool pumped = false;
   if (const std::int64_t now = clock_.NowMs(); now != last_pump_ms_) {
     SDL_PumpEvents();
     last_pump_ms_ = now;
+    pumped = true;
   }
   SDL_Event e;
   while (SDL_PeepEvents(&e, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0) {
-    MouseEvent mouse;
     switch (e.type) {
       case SDL_QUIT:
         return Event{Event::Kind::Quit, {}};
@@ -104,27 +151,23 @@ std::optional<Event> SdlBackend::PollEvent() {
         if (e.window.event == SDL_WINDOWEVENT_CLOSE) return Event{Event::Kind::Quit, {}};
         continue;
       case SDL_MOUSEBUTTONDOWN:
-      case SDL_MOUSEBUTTONUP:
-        mouse.kind = e.type == SDL_MOUSEBUTTONDOWN ? MouseEvent::Kind::Down : MouseEvent::Kind::Up;
-        mouse.button = ButtonBit(e.button.button);
-        if (mouse.button == 0) continue;
-        break;
+      case SDL_MOUSEBUTTONUP: {
+        const std::int16_t button = ButtonBit(e.button.button);
+        if (button == 0) continue;
+        const bool down = e.type == SDL_MOUSEBUTTONDOWN;
+        buttons_held_ = static_cast<std::int16_t>(down ? buttons_held_ | button : buttons_held_ & ~button);
+        return PointerEvent(down ? MouseEvent::Kind::Down : MouseEvent::Kind::Up, button);
+      }
       case SDL_MOUSEMOTION:
-        mouse.kind = MouseEvent::Kind::Move;
-        mouse.button = ButtonMask(e.motion.state);
-        break;
+        return PointerEvent(MouseEvent::Kind::Move, ButtonMask(e.motion.state));
       default:
         continue;
     }
-    // Measured from where the window is now, not where it was when the event
-    // was queued: a drag moves the window between events.
-    int gx = 0;
-    int gy = 0;
-    SDL_GetGlobalMouseState(&gx, &gy);
-    mouse.x = gx - window_x_;
-    mouse.y = gy - window_y_;
-    mouse.shift = ShiftState();
-    return Event{Event::Kind::Mouse, mouse};
+  }
+  if (pumped && buttons_held_ != 0) {
+    const int x = pointer_x_, y = pointer_y_;
+    QueryPointer(pointer_x_, pointer_y_);
+    if (pointer_x_ != x || pointer_y_ != y) return PointerEventAt(MouseEvent::Kind::Move, buttons_held_);
   }
   return std::nullopt;
 }
@@ -148,7 +191,10 @@ void SdlBackend::MessageBox(std::string_view title, std::string_view prompt, int
     if (c != '\r') text += c;
   }
   const Uint32 flags = style == kCritical ? SDL_MESSAGEBOX_ERROR : SDL_MESSAGEBOX_INFORMATION;
-  SDL_ShowSimpleMessageBox(flags, std::string(title).c_str(), text.c_str(), window_.get());
+  if (SDL_ShowSimpleMessageBox(flags, std::string(title).c_str(), text.c_str(), window_.get()) != 0) {
+    // A box that cannot be drawn (no font on the display) must not vanish unseen.
+    std::cerr << title << ": " << text << "\n(the message box could not be shown: " << SDL_GetError() << ")\n";
+  }
 }
 
 }  // namespace tk

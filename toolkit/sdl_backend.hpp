@@ -34,6 +34,12 @@ class SdlBackend final : public Backend {
   std::int64_t FirstPresentMs() const { return first_present_ms_; }
 
  private:
+  // The pointer on the screen, read from the display now rather than from
+  // SDL's record of past events.
+  void QueryPointer(int& x, int& y) const;
+  Event PointerEvent(MouseEvent::Kind kind, std::int16_t button);
+  Event PointerEventAt(MouseEvent::Kind kind, std::int16_t button) const;  // at the last position read
+
   SteadyClock clock_;
   std::unique_ptr<SDL_Window, SdlWindowDeleter> window_;
   std::unique_ptr<SDL_Renderer, SdlRendererDeleter> renderer_;
@@ -42,6 +48,13 @@ class SdlBackend final : public Backend {
   int window_y_ = 0;
   std::int64_t first_present_ms_ = -1;
   std::int64_t last_pump_ms_ = -1;
+  // Buttons held: while any is, the pointer is followed on every pump, since
+  // SDL drops moves that repeat a position relative to the (moving) window.
+  std::int16_t buttons_held_ = 0;
+  int pointer_x_ = 0;
+  int pointer_y_ = 0;
+  void* x11_display_ = nullptr;
+  unsigned long x11_root_ = 0;
 };
 
 }  // namespace tk

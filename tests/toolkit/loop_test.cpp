@@ -63,6 +63,16 @@ TEST(MouseRouting, TheControlPressedKeepsThePointerUntilRelease) {
                                              "form up 2 165,165", "box move 0 15,15"}));
 }
 
+TEST(MouseRouting, MovesOutsideTheWindowReachOnlyAControlHoldingThePointer) {
+  Window w;
+  w.Send(Kind::Move, 25, 5, 0);  // where the pointer left the window
+  w.Send(Kind::Move, -1, 5, 0);
+  EXPECT_TRUE(w.log.empty());
+  w.Send(Kind::Down, 5, 5, 1);
+  w.Send(Kind::Move, 25, 5, 1);
+  EXPECT_EQ(w.log.back(), "form move 1 375,75");
+}
+
 TEST(MouseRouting, AClickIsAPressAndAReleaseOnTheSameControl) {
   Window w;
   w.Send(Kind::Down, 11, 11, 1);
