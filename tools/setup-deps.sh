@@ -5,9 +5,9 @@ set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config
-  libsdl2-dev libsdl2-image-dev libopenmpt-dev openmpt123 libgif-dev
+  libsdl2-dev libsdl2-image-dev libx11-dev libopenmpt-dev openmpt123 libgif-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xdotool x11-apps x11-utils imagemagick
+  xvfb xdotool x11-apps x11-utils imagemagick xfonts-base
   clang libclang-rt-14-dev valgrind
 )
 
