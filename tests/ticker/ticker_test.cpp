@@ -110,7 +110,7 @@ TEST(Ticker, TwoPassesFollowTheRing) {
     }
   }
   ASSERT_GE(switches.size(), 35u);
-  EXPECT_EQ(switches[0], 5330);          // row 1 after the first hold and step down
+  EXPECT_EQ(switches[0], 5330);           // row 1 after the first hold and step down
   EXPECT_EQ(switches[17], 5330 + 84970);  // and again one pass later
 }
 
