@@ -243,6 +243,12 @@ void GifWriter::AddFrame(const tk::Surface& frame) {
     }
     Check(EGifPutLine(gif_.get(), line.data(), area.w), "a frame");
   }
+  // giflib keeps a copy of a local palette and, at the next frame without
+  // one, drops it without freeing it: free it here, once it has been written.
+  if (gif_->Image.ColorMap != nullptr) {
+    GifFreeMapObject(gif_->Image.ColorMap);
+    gif_->Image.ColorMap = nullptr;
+  }
   previous_ = frame;
   ++frames_;
 }
