@@ -2,7 +2,12 @@
 
 #include <sys/resource.h>
 
+#include <unistd.h>
+
 #include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 
 namespace timing {
 
@@ -34,6 +39,31 @@ std::int64_t ProcessCpuNs() {
   return Ns(usage.ru_utime) + Ns(usage.ru_stime);
 }
 
+std::vector<std::pair<std::string, std::int64_t>> ThreadCpuNs() {
+  std::vector<std::pair<std::string, std::int64_t>> threads;
+  const long ticks_per_second = sysconf(_SC_CLK_TCK);
+  std::error_code ec;
+  for (const auto& task : std::filesystem::directory_iterator("/proc/self/task", ec)) {
+    std::ifstream stat(task.path() / "stat");
+    std::string line;
+    std::getline(stat, line);
+    // pid (comm) state ppid ... : utime and stime are fields 14 and 15.
+    const auto open = line.find('(');
+    const auto close = line.rfind(')');
+    if (open == std::string::npos || close == std::string::npos) continue;
+    std::istringstream rest(line.substr(close + 2));
+    std::string field;
+    long long utime = 0;
+    long long stime = 0;
+    for (int i = 3; i <= 13 && rest >> field; ++i) {
+    }
+    rest >> utime >> stime;
+    threads.emplace_back(line.substr(open + 1, close - open - 1),
+                         (utime + stime) * 1'000'000'000 / ticks_per_second);
+  }
+  return threads;
+}
+
 void TickProbe::Show(const tk::Form& form) {
   if (const tk::Container* strip = FindContainer(form, "imgStars")) {
     stars_.assign(strip->Children().begin(), strip->Children().end());
@@ -44,6 +74,7 @@ void TickProbe::Show(const tk::Form& form) {
 
 std::optional<tk::Event> TickProbe::PollEvent() {
   if (first_present_ns_ >= 0 && MonotonicNs() - first_present_ns_ >= run_ns_) {
+    if (threads_at_end_.empty()) threads_at_end_ = ThreadCpuNs();
     return tk::Event{tk::Event::Kind::Quit, {}};
   }
   return real_.PollEvent();

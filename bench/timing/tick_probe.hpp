@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "toolkit/backend.hpp"
@@ -12,6 +13,9 @@ namespace timing {
 
 // Nanoseconds on the monotonic clock, comparable across processes.
 std::int64_t MonotonicNs();
+
+// utime + stime of each thread of this process so far, by thread name.
+std::vector<std::pair<std::string, std::int64_t>> ThreadCpuNs();
 
 // Sits between the form's message loop and the real SDL backend and watches,
 // without touching the program: every call goes through unchanged. A present
@@ -38,6 +42,8 @@ class TickProbe final : public tk::Backend {
   const std::vector<std::string>& Boxes() const { return boxes_; }
   // CPU time of the process (all threads) when the first frame was shown, in ns.
   std::int64_t CpuAtFirstPresentNs() const { return cpu_at_first_present_ns_; }
+  // CPU time of each thread when the run was over, while all still ran.
+  const std::vector<std::pair<std::string, std::int64_t>>& ThreadsAtEnd() const { return threads_at_end_; }
 
  private:
   bool StarsMoved();
@@ -50,6 +56,7 @@ class TickProbe final : public tk::Backend {
   std::int64_t cpu_at_first_present_ns_ = 0;
   std::vector<std::int64_t> ticks_ns_;
   std::vector<std::string> boxes_;
+  std::vector<std::pair<std::string, std::int64_t>> threads_at_end_;
 };
 
 // utime + stime of this process so far, all threads, in ns.
