@@ -100,16 +100,11 @@ tk::Rect Changed(const tk::Surface& before, const tk::Surface& after) {
   return {left, top, right - left + 1, bottom - top + 1};
 }
 
-std::unordered_map<tk::Pixel, std::size_t> CountColours(const tk::Surface& frame) {
-  std::unordered_map<tk::Pixel, std::size_t> counts;
-  for (const tk::Pixel p : frame.Pixels()) ++counts[p];
-  return counts;
-}
-
 }  // namespace
 
 GifPalette ChoosePalette(const tk::Surface& frame) {
-  const auto counts = CountColours(frame);
+  std::unordered_map<tk::Pixel, std::size_t> counts;
+  for (const tk::Pixel p : frame.Pixels()) ++counts[p];
   std::vector<std::pair<tk::Pixel, std::size_t>> by_use(counts.begin(), counts.end());
   // Commonest first; ties by colour, so the same frame always gives the same file.
   std::sort(by_use.begin(), by_use.end(), [](const auto& a, const auto& b) {
