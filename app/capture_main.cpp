@@ -26,13 +26,15 @@ constexpr int kGifDelayCs = zenora::kGifFrameMs / 10;
 }  // namespace
 
 int main(int argc, char** argv) {
-  const auto options = zenora::ParseCaptureOptions(std::vector<std::string>(argv + 1, argv + argc));
+  auto options = zenora::ParseCaptureOptions(std::vector<std::string>(argv + 1, argv + argc));
   if (!options) {
     std::cerr << zenora::kCaptureUsage << "\n";
     return 2;
   }
   std::error_code ec;
-  std::filesystem::create_directories(options->out, ec);
+  // The intro makes its own folder the current one: fix where --out points first.
+  options->out = std::filesystem::absolute(options->out, ec);
+  if (!ec) std::filesystem::create_directories(options->out, ec);
   if (ec) {
     std::cerr << "ZENOrA_capture: cannot create " << options->out << ": " << ec.message() << "\n";
     return 1;

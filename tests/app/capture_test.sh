@@ -26,6 +26,10 @@ grep -q '"AngleA": 4,' "$work/frames/state-40.json" || fail "two ticks by 40 ms:
 grep -q '"TimerStars": {"Enabled": true, "Interval": 20}' "$work/frames/state-0.json" || fail "timer state missing"
 [ "$(grep -o ',' <<<"$(grep star_Left "$work/frames/state-0.json")" | wc -l)" -eq 43 ] || fail "star_Left is not 43 numbers"
 
+# A relative --out is taken from where the tool was started.
+(cd "$work" && "$capture" --out rel/frames --at 20 2>"$work/err") || fail "relative --out failed: $(cat "$work/err")"
+[ -s "$work/rel/frames/frame-20.png" ] || fail "relative --out did not land beside the caller"
+
 # A folder without the music: the two boxes, one line each, and the run goes on.
 mkdir "$work/folder"
 cp "$capture" "$(dirname "$capture")/libbassmod.so" "$work/folder/"
