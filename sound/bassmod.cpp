@@ -40,8 +40,9 @@ void* Bassmod::Entry(const char* name, void*& slot) {
   if (slot) return slot;
   if (!handle_) {
     auto handle = std::make_unique<Handle>();
+    // Only the program's own copy: a library of the same name found elsewhere
+    // on the system is not ours.
     handle->library = dlopen((folder_ / kFileName).c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!handle->library) handle->library = dlopen(kFileName, RTLD_NOW | RTLD_LOCAL);
     if (!handle->library) throw tk::RuntimeError::FileNotFound(kFileName);
     handle_ = std::move(handle);
   }

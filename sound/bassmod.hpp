@@ -8,8 +8,7 @@
 
 namespace sound {
 
-// The sound library, loaded at run time: from the program's folder first,
-// then wherever the system looks. Each export is looked up by name at its
+// The sound library, loaded at run time from the program's folder. Each export is looked up by name at its
 // first call and kept. A missing library or export raises the run-time error
 // of the program.
 class Bassmod {

@@ -144,14 +144,20 @@ void Form::Line(float x1, float y1, float x2, float y2, OleColor colour) {
   const int px2 = TwipsToPixels(x2);
   const int py2 = TwipsToPixels(y2);
   canvas_.Line(px1, py1, px2, py2, ToPixel(colour));
-  const Rect line{std::min(px1, px2), std::min(py1, py2), std::abs(px2 - px1) + 1, std::abs(py2 - py1) + 1};
+  // Remember what the line can have touched: its box, cut to the canvas.
+  const auto [left, right] = std::minmax(px1, px2);
+  const auto [top, bottom] = std::minmax(py1, py2);
+  const Rect bounds = canvas_.Bounds();
+  const int x0 = std::clamp(left, 0, bounds.w), x1e = std::clamp(right, -1, bounds.w - 1);
+  const int y0 = std::clamp(top, 0, bounds.h), y1e = std::clamp(bottom, -1, bounds.h - 1);
+  if (x1e < x0 || y1e < y0) return;
+  const Rect line{x0, y0, x1e - x0 + 1, y1e - y0 + 1};
   if (drawn_.Empty()) {
     drawn_ = line;
   } else {
-    const int left = std::min(drawn_.x, line.x);
-    const int top = std::min(drawn_.y, line.y);
-    drawn_ = {left, top, std::max(drawn_.x + drawn_.w, line.x + line.w) - left,
-              std::max(drawn_.y + drawn_.h, line.y + line.h) - top};
+    const int l = std::min(drawn_.x, line.x);
+    const int t = std::min(drawn_.y, line.y);
+    drawn_ = {l, t, std::max(drawn_.x + drawn_.w, line.x + line.w) - l, std::max(drawn_.y + drawn_.h, line.y + line.h) - t};
   }
 }
 

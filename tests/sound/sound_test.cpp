@@ -42,7 +42,6 @@ TEST(Library, VersionTextIsExactTextOfBothHalves) {
 
 TEST(Library, MissingLibraryOrExportIsTheProgramsRunTimeError) {
   sound::Bassmod none(kBuildDir / "no-such-folder-here");
-  // Falls back to the system's search, which has no such library either.
   try {
     none.BASSMOD_GetVersion();
     FAIL();
