@@ -27,8 +27,13 @@ void Surface::Set(int x, int y, Pixel p) {
 
 void Surface::Fill(const Rect& area, Pixel p) {
   const Rect r = area.Intersect(Bounds());
-  for (int y = r.y; y < r.y + r.h; ++y) {
-    std::fill_n(pixels_.begin() + static_cast<std::ptrdiff_t>(Index(r.x, y)), r.w, p);
+  if (r.Empty()) return;
+  // One row pixel by pixel, the others copied from it: every frame fills the
+  // strips' backgrounds, and block copies are far faster than single stores.
+  const auto first = pixels_.begin() + static_cast<std::ptrdiff_t>(Index(r.x, r.y));
+  std::fill_n(first, r.w, p);
+  for (int y = r.y + 1; y < r.y + r.h; ++y) {
+    std::copy_n(first, r.w, pixels_.begin() + static_cast<std::ptrdiff_t>(Index(r.x, y)));
   }
 }
 
