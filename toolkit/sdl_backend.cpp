@@ -43,7 +43,6 @@ std::int16_t ShiftState() {
 SdlBackend::SdlBackend() {
   // The frame is drawn in memory: present it without loading any GPU driver.
   SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
-  SDL_SetHint(SDL_HINT_RENDER_DRIVER, "software");
   if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
     throw NoDisplay(SDL_GetError());
   }
@@ -57,8 +56,6 @@ SdlBackend::SdlBackend() {
 }
 
 SdlBackend::~SdlBackend() {
-  texture_.reset();
-  renderer_.reset();
   window_.reset();
   SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
 }
@@ -73,16 +70,13 @@ void SdlBackend::Show(const Form& form) {
     SdlSurfacePtr icon = WrapSurface(form.Icon());
     SDL_SetWindowIcon(window_.get(), icon.get());
   }
-  renderer_.reset(SDL_CreateRenderer(window_.get(), -1, SDL_RENDERER_SOFTWARE));
-  if (!renderer_) {
-    // No framebuffer of the display's own (Wayland): let SDL choose.
+  // The frame goes straight into the window's own pixels: one copy, no GPU
+  // driver. Where the display lends no framebuffer (Wayland), SDL backs the
+  // window with a texture of its own instead.
+  if (SDL_GetWindowSurface(window_.get()) == nullptr) {
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "1");
-    SDL_SetHint(SDL_HINT_RENDER_DRIVER, "");
-    renderer_.reset(SDL_CreateRenderer(window_.get(), -1, 0));
+    if (SDL_GetWindowSurface(window_.get()) == nullptr) throw NoDisplay(SDL_GetError());
   }
-  if (!renderer_) throw NoDisplay(SDL_GetError());
-  texture_.reset(SDL_CreateTexture(renderer_.get(), SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING, r.w, r.h));
-  if (!texture_) throw NoDisplay(SDL_GetError());
   SDL_ShowWindow(window_.get());
   SDL_SetWindowPosition(window_.get(), r.x, r.y);
 #if defined(SDL_VIDEO_DRIVER_X11)
@@ -178,10 +172,11 @@ void SdlBackend::WaitEvent(std::int64_t timeout_ms) {
 }
 
 void SdlBackend::Present(const Surface& frame) {
-  if (!texture_) return;
-  SDL_UpdateTexture(texture_.get(), nullptr, frame.Pixels().data(), frame.Width() * 4);
-  SDL_RenderCopy(renderer_.get(), texture_.get(), nullptr, nullptr);
-  SDL_RenderPresent(renderer_.get());
+  SDL_Surface* screen = window_ ? SDL_GetWindowSurface(window_.get()) : nullptr;
+  if (screen == nullptr) return;
+  const SdlSurfacePtr source = WrapSurface(frame);
+  SDL_BlitSurface(source.get(), nullptr, screen, nullptr);
+  SDL_UpdateWindowSurface(window_.get());
   if (first_present_ms_ < 0) first_present_ms_ = clock_.NowMs();
 }
 

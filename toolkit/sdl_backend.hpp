@@ -14,7 +14,7 @@ class NoDisplay : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// A real borderless window through SDL2, presenting through a streaming texture.
+// A real borderless window through SDL2, presenting into the window's own pixels.
 class SdlBackend final : public Backend {
  public:
   SdlBackend();  // throws NoDisplay
@@ -42,8 +42,6 @@ class SdlBackend final : public Backend {
 
   SteadyClock clock_;
   std::unique_ptr<SDL_Window, SdlWindowDeleter> window_;
-  std::unique_ptr<SDL_Renderer, SdlRendererDeleter> renderer_;
-  std::unique_ptr<SDL_Texture, SdlTextureDeleter> texture_;
   int window_x_ = 0;
   int window_y_ = 0;
   std::int64_t first_present_ms_ = -1;

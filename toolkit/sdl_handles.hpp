@@ -16,12 +16,6 @@ using SdlSurfacePtr = std::unique_ptr<SDL_Surface, SdlSurfaceDeleter>;
 struct SdlWindowDeleter {
   void operator()(SDL_Window* w) const { SDL_DestroyWindow(w); }
 };
-struct SdlRendererDeleter {
-  void operator()(SDL_Renderer* r) const { SDL_DestroyRenderer(r); }
-};
-struct SdlTextureDeleter {
-  void operator()(SDL_Texture* t) const { SDL_DestroyTexture(t); }
-};
 
 // An SDL surface sharing the pixels of ours (0x00RRGGBB), valid while it lives.
 SdlSurfacePtr WrapSurface(const Surface& surface);
