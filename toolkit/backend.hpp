@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string_view>
 
 #include "toolkit/clock.hpp"
@@ -45,7 +46,8 @@ class Backend {
   virtual std::optional<Event> PollEvent() = 0;
   // Blocks until an event is pending or timeout_ms have passed.
   virtual void WaitEvent(std::int64_t timeout_ms) = 0;
-  virtual void Present(const Surface& frame) = 0;
+  // Shows the frame; only the changed rectangles differ from the last one.
+  virtual void Present(const Surface& frame, std::span<const Rect> changed) = 0;
   // Modal; returns when the user has closed it.
   virtual void MessageBox(std::string_view title, std::string_view prompt, int style) = 0;
 };

@@ -17,10 +17,36 @@ int ToPixels(float value, ScaleMode scale) {
 }  // namespace
 
 void Control::SetBounds(float left, float top, float width, float height) {
+  if (left == left_ && top == top_ && width == width_ && height == height_) return;
+  Invalidate();  // where it was
   left_ = left;
   top_ = top;
   width_ = width;
   height_ = height;
+  Invalidate();  // where it is
+}
+
+Rect Control::WindowRect() const {
+  Rect r = PixelRect();
+  // Containers below the window offset their children by their inner origin.
+  for (const Container* c = parent_; c != nullptr && c->Parent() != nullptr; c = c->Parent()) {
+    const Rect outer = c->PixelRect();
+    const Rect inner = c->InnerRect();
+    r = r.Offset(outer.x + inner.x, outer.y + inner.y);
+  }
+  return r;
+}
+
+void Control::Invalidate() const {
+  if (form_ != nullptr) form_->Invalidate(WindowRect());
+}
+
+void Control::AttachTo(Form* form) {
+  form_ = form;
+  if (auto* box = dynamic_cast<Container*>(this)) {
+    for (Control* child : box->Children()) child->AttachTo(form);
+  }
+  Invalidate();
 }
 
 Rect Control::PixelRect() const {
@@ -31,6 +57,9 @@ Rect Control::PixelRect() const {
 void Container::Add(Control& child) {
   child.parent_ = this;
   children_.push_back(&child);
+  // A form is the window its children show on; anything else passes on its own.
+  auto* form = dynamic_cast<Form*>(this);
+  child.AttachTo(form != nullptr ? form : form_);
 }
 
 Rect Container::InnerRect() const {
@@ -114,6 +143,12 @@ void Form::SetPicture(Surface picture) {
   picture_ = std::move(picture);
   RebuildBackground();
   canvas_ = background_;
+  damage_.AddAll(ClientRect());
+}
+
+Rect Form::ClientRect() const {
+  const Rect r = PixelRect();
+  return {0, 0, r.w, r.h};
 }
 
 void Form::RebuildBackground() {
@@ -132,8 +167,10 @@ void Form::Cls() {
   if (background_.Width() != client.w || background_.Height() != client.h) {
     RebuildBackground();
     canvas_ = background_;
+    damage_.AddAll(ClientRect());
   } else if (!drawn_.Empty()) {
     canvas_.Blit(background_, 0, 0, drawn_);
+    Invalidate(drawn_);
   }
   drawn_ = {};
 }
@@ -152,6 +189,7 @@ void Form::Line(float x1, float y1, float x2, float y2, OleColor colour) {
   const int y0 = std::clamp(top, 0, bounds.h), y1e = std::clamp(bottom, -1, bounds.h - 1);
   if (x1e < x0 || y1e < y0) return;
   const Rect line{x0, y0, x1e - x0 + 1, y1e - y0 + 1};
+  Invalidate(line);
   if (drawn_.Empty()) {
     drawn_ = line;
   } else {
@@ -168,9 +206,20 @@ void Form::Paint(Surface& target, int origin_x, int origin_y, const Rect& clip) 
 }
 
 void Form::Compose(Surface& frame) const {
-  const Rect client = PixelRect();
+  const Rect client = ClientRect();
   if (frame.Width() != client.w || frame.Height() != client.h) frame = Surface(client.w, client.h);
   Paint(frame, 0, 0, frame.Bounds());
+}
+
+std::vector<Rect> Form::Repaint(Surface& frame) {
+  const Rect client = ClientRect();
+  if (frame.Width() != client.w || frame.Height() != client.h) {
+    frame = Surface(client.w, client.h);
+    damage_.AddAll(client);
+  }
+  std::vector<Rect> painted = damage_.Take();
+  for (const Rect& area : painted) Paint(frame, 0, 0, area);
+  return painted;
 }
 
 }  // namespace tk

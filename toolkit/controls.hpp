@@ -6,12 +6,14 @@
 #include <vector>
 
 #include "toolkit/colour.hpp"
+#include "toolkit/damage.hpp"
 #include "toolkit/surface.hpp"
 #include "toolkit/units.hpp"
 
 namespace tk {
 
 class Container;
+class Form;
 
 // Mouse event arguments: buttons (1 left, 2 right, 4 middle), shift state
 // (1 shift, 2 ctrl, 4 alt), pointer position in the control's own scale.
@@ -33,23 +35,25 @@ class Control {
   float Top() const { return top_; }
   float Width() const { return width_; }
   float Height() const { return height_; }
-  void SetLeft(float v) { left_ = v; }
-  void SetTop(float v) { top_ = v; }
-  void SetWidth(float v) { width_ = v; }
-  void SetHeight(float v) { height_ = v; }
+  void SetLeft(float v) { SetBounds(v, top_, width_, height_); }
+  void SetTop(float v) { SetBounds(left_, v, width_, height_); }
+  void SetWidth(float v) { SetBounds(left_, top_, v, height_); }
+  void SetHeight(float v) { SetBounds(left_, top_, width_, v); }
   void SetBounds(float left, float top, float width, float height);
 
   bool Visible() const { return visible_; }
-  void SetVisible(bool v) { visible_ = v; }
+  void SetVisible(bool v) { Change(visible_, v); }
   bool Enabled() const { return enabled_; }
   void SetEnabled(bool v) { enabled_ = v; }
   OleColor BackColor() const { return back_colour_; }
-  void SetBackColor(OleColor c) { back_colour_ = c; }
+  void SetBackColor(OleColor c) { Change(back_colour_, c); }
   OleColor ForeColor() const { return fore_colour_; }
-  void SetForeColor(OleColor c) { fore_colour_ = c; }
+  void SetForeColor(OleColor c) { Change(fore_colour_, c); }
 
   // The control's rectangle in pixels, relative to its container's inner area.
   Rect PixelRect() const;
+  // The same on the window's client area.
+  Rect WindowRect() const;
 
   // Windowless controls are painted by their container below every windowed
   // one and hand their mouse events to it.
@@ -64,11 +68,24 @@ class Control {
   MouseHandler MouseUp;
   std::function<void()> Click;
 
+ protected:
+  // Marks where the control shows as to be painted again.
+  void Invalidate() const;
+  // Sets a property that changes the look, marking the control if it changed.
+  template <typename T>
+  void Change(T& property, const T& value) {
+    if (property == value) return;
+    property = value;
+    Invalidate();
+  }
+
  private:
   friend class Container;
+  void AttachTo(Form* form);
 
   std::string name_;
   Container* parent_ = nullptr;
+  Form* form_ = nullptr;  // the window it shows on, once it has one
   float left_ = 0;
   float top_ = 0;
   float width_ = 0;
@@ -90,7 +107,7 @@ class Container : public Control {
   const std::vector<Control*>& Children() const { return children_; }
 
   ScaleMode GetScaleMode() const { return scale_mode_; }
-  void SetScaleMode(ScaleMode mode) { scale_mode_ = mode; }
+  void SetScaleMode(ScaleMode mode) { Change(scale_mode_, mode); }
   bool AutoRedraw() const { return auto_redraw_; }
   void SetAutoRedraw(bool v) { auto_redraw_ = v; }
 
@@ -118,9 +135,12 @@ class PictureBox : public Container {
 
   // Single flat frame in the window-frame colour, drawn just inside the rectangle.
   bool Framed() const { return framed_; }
-  void SetFramed(bool v) { framed_ = v; }
+  void SetFramed(bool v) { Change(framed_, v); }
   const Surface& Picture() const { return picture_; }
-  void SetPicture(Surface picture) { picture_ = std::move(picture); }
+  void SetPicture(Surface picture) {
+    picture_ = std::move(picture);
+    Invalidate();
+  }
 
   Rect InnerRect() const override;
   void Paint(Surface& target, int origin_x, int origin_y, const Rect& clip) const override;
@@ -138,9 +158,9 @@ class Label : public Control {
   explicit Label(std::string name);
 
   const std::string& Caption() const { return caption_; }
-  void SetCaption(std::string text) { caption_ = std::move(text); }
+  void SetCaption(std::string text) { Change(caption_, text); }
   Alignment GetAlignment() const { return alignment_; }
-  void SetAlignment(Alignment a) { alignment_ = a; }
+  void SetAlignment(Alignment a) { Change(alignment_, a); }
 
   bool Windowless() const override { return true; }
   void Paint(Surface& target, int origin_x, int origin_y, const Rect& clip) const override;
@@ -187,6 +207,13 @@ class Form : public Container {
   void Paint(Surface& target, int origin_x, int origin_y, const Rect& clip) const override;
   // The whole window as it shows.
   void Compose(Surface& frame) const;
+  // Brings frame up to date with what changed since the last call; returns
+  // the rectangles painted.
+  std::vector<Rect> Repaint(Surface& frame);
+
+  // Client area in pixels, at the window's origin.
+  Rect ClientRect() const;
+  void Invalidate(const Rect& area) { damage_.Add(area, ClientRect()); }
 
  private:
   void RebuildBackground();
@@ -198,6 +225,7 @@ class Form : public Container {
   Surface canvas_;
   // What was drawn since the last Cls: only that needs restoring.
   Rect drawn_;
+  Damage damage_;
 };
 
 }  // namespace tk

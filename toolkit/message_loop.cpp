@@ -115,10 +115,15 @@ void MessageLoop::RunUntil(VirtualClock& clock, std::int64_t ms) {
 void MessageLoop::End(int status) { throw ProgramEnd{status}; }
 
 const Surface& MessageLoop::Compose() {
-  form_.Compose(frame_);
+  const std::vector<Rect> painted = form_.Repaint(frame_);
+  unshown_.insert(unshown_.end(), painted.begin(), painted.end());
   return frame_;
 }
 
-void MessageLoop::PresentFrame() { backend_.Present(Compose()); }
+void MessageLoop::PresentFrame() {
+  Compose();
+  backend_.Present(frame_, unshown_);
+  unshown_.clear();
+}
 
 }  // namespace tk

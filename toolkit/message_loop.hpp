@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "toolkit/backend.hpp"
 #include "toolkit/controls.hpp"
@@ -41,7 +42,7 @@ class MessageLoop {
   void RunUntil(VirtualClock& clock, std::int64_t ms);
   [[noreturn]] void End(int status);
 
-  // The window as it would show now.
+  // The window as it would show now (brought up to date where it changed).
   const Surface& Compose();
 
  private:
@@ -53,6 +54,7 @@ class MessageLoop {
   TimerQueue timers_;
   MouseRouter router_;
   Surface frame_;
+  std::vector<Rect> unshown_;  // painted into frame_, not yet presented
 };
 
 }  // namespace tk

@@ -4,6 +4,7 @@
 
 #include <iostream>
 #include <string>
+#include <vector>
 
 #include "toolkit/controls.hpp"
 #include "toolkit/image.hpp"
@@ -143,6 +144,8 @@ std::optional<Event> SdlBackend::PollEvent() {
         return Event{Event::Kind::Quit, {}};
       case SDL_WINDOWEVENT:
         if (e.window.event == SDL_WINDOWEVENT_CLOSE) return Event{Event::Kind::Quit, {}};
+        // Uncovered by another window: show the whole frame again.
+        if (e.window.event == SDL_WINDOWEVENT_EXPOSED && window_) SDL_UpdateWindowSurface(window_.get());
         continue;
       case SDL_MOUSEBUTTONDOWN:
       case SDL_MOUSEBUTTONUP: {
@@ -171,12 +174,17 @@ void SdlBackend::WaitEvent(std::int64_t timeout_ms) {
   last_pump_ms_ = -1;  // whatever woke us is read at the next poll
 }
 
-void SdlBackend::Present(const Surface& frame) {
+void SdlBackend::Present(const Surface& frame, std::span<const Rect> changed) {
   SDL_Surface* screen = window_ ? SDL_GetWindowSurface(window_.get()) : nullptr;
-  if (screen == nullptr) return;
+  if (screen == nullptr || changed.empty()) return;
   const SdlSurfacePtr source = WrapSurface(frame);
-  SDL_BlitSurface(source.get(), nullptr, screen, nullptr);
-  SDL_UpdateWindowSurface(window_.get());
+  std::vector<SDL_Rect> rects;
+  for (const Rect& r : changed) {
+    SDL_Rect area{r.x, r.y, r.w, r.h};
+    rects.push_back(area);
+    SDL_BlitSurface(source.get(), &area, screen, &area);
+  }
+  SDL_UpdateWindowSurfaceRects(window_.get(), rects.data(), static_cast<int>(rects.size()));
   if (first_present_ms_ < 0) first_present_ms_ = clock_.NowMs();
 }
 

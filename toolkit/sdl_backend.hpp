@@ -27,7 +27,7 @@ class SdlBackend final : public Backend {
   void SyncWindow(const Form& form) override;
   std::optional<Event> PollEvent() override;
   void WaitEvent(std::int64_t timeout_ms) override;
-  void Present(const Surface& frame) override;
+  void Present(const Surface& frame, std::span<const Rect> changed) override;
   void MessageBox(std::string_view title, std::string_view prompt, int style) override;
 
   // Called once the first frame is on screen (for start-up timing).

@@ -80,8 +80,8 @@ std::optional<tk::Event> TickProbe::PollEvent() {
   return real_.PollEvent();
 }
 
-void TickProbe::Present(const tk::Surface& frame) {
-  real_.Present(frame);
+void TickProbe::Present(const tk::Surface& frame, std::span<const tk::Rect> changed) {
+  real_.Present(frame, changed);
   const std::int64_t now = MonotonicNs();
   const bool moved = StarsMoved();
   if (first_present_ns_ < 0) {

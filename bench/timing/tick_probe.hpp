@@ -34,7 +34,7 @@ class TickProbe final : public tk::Backend {
   void SyncWindow(const tk::Form& form) override { real_.SyncWindow(form); }
   std::optional<tk::Event> PollEvent() override;
   void WaitEvent(std::int64_t timeout_ms) override { real_.WaitEvent(timeout_ms); }
-  void Present(const tk::Surface& frame) override;
+  void Present(const tk::Surface& frame, std::span<const tk::Rect> changed) override;
   void MessageBox(std::string_view title, std::string_view prompt, int style) override;
 
   std::int64_t FirstPresentNs() const { return first_present_ns_; }

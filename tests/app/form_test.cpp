@@ -104,6 +104,10 @@ TEST(Animation, FirstFramesSpinsAndTheStarStrip) {
   for (std::int64_t ms = 1020; ms <= 60000; ms += 1020) {
     intro.RunUntil(ms);
     const tk::Surface& f = intro.Frame();
+    // Only what changed is repainted: it must match painting everything.
+    tk::Surface full;
+    intro.Form().Form().Compose(full);
+    ASSERT_EQ(f, full) << "at " << ms;
     for (const auto& [x, y] : LogoPixels(f)) {
       ASSERT_EQ(f.At(x, y), kBlack) << ms;
       ASSERT_TRUE(x >= 231 && x <= 318 && y >= 32 && y <= 110) << x << "," << y << " at " << ms << intro.State();
@@ -283,6 +287,8 @@ TEST(Mouse, HoverCycleOfTheCloseGlyphAndTheClickThatEnds) {
   EXPECT_EQ(hover.At(307, 10), 0xC6C6C6u);
   intro.Mouse(Kind::Move, 200, 10, 0);  // back over the picture
   EXPECT_EQ(intro.Field("cmdClose_Visible"), "false");
+  intro.RunUntil(120);
+  EXPECT_EQ(intro.Frame().At(307, 10), 0xFFFFFFu);
   intro.Mouse(Kind::Move, 306, 10, 0);
   intro.Mouse(Kind::Move, 306, 150, 0);  // onto the star strip: not the form's surface
   EXPECT_EQ(intro.Field("cmdClose_Visible"), "true");

@@ -113,6 +113,54 @@ TEST(MessageLoop, TheWindowFollowsTheFormAndAQuitEndsWithStatusZero) {
   EXPECT_EQ(w.loop.Run(), 0);
 }
 
+// Repainting only what changed must give the frame a full repaint gives.
+TEST(MessageLoop, RepaintingTheDamageEqualsPaintingEverything) {
+  tk::HeadlessBackend backend;
+  tk::Form form("form");
+  form.SetBounds(0, 0, 900, 600);  // 60 x 40 px
+  form.SetPicture(tk::Surface(60, 30, 0x808080));
+  tk::PictureBox strip("strip"), dot("dot"), other("other"), box("box");
+  tk::Label text("text");
+  form.Add(box);
+  form.Add(strip);
+  strip.SetBounds(0, 300, 900, 255);
+  strip.SetBackColor(tk::Rgb(0, 0, 0));
+  strip.SetFramed(true);
+  strip.Add(dot);
+  strip.Add(text);
+  dot.SetBounds(15, 15, 15, 15);
+  dot.SetPicture(tk::Surface(1, 1, 0xFFFFFF));
+  text.SetBounds(30, 30, 600, 135);
+  box.SetBounds(600, 30, 135, 135);
+  tk::MessageLoop loop(backend, form);
+  loop.Show();
+
+  std::uint32_t seed = 12345;
+  const auto next = [&seed](int n) {
+    seed = seed * 1103515245u + 12345u;
+    return static_cast<int>((seed >> 8) % static_cast<std::uint32_t>(n));
+  };
+  for (int step = 0; step < 3000; ++step) {
+    switch (next(8)) {
+      case 0: dot.SetLeft(static_cast<float>(next(1000) - 50)); break;
+      case 1: box.SetVisible(!box.Visible()); break;
+      case 2: text.SetCaption(std::string(static_cast<std::size_t>(next(12)), 'A' + next(26))); break;
+      case 3: text.SetForeColor(tk::Rgb(next(256), 0, 0)); break;
+      case 4: form.Cls(); break;
+      case 5: form.Line(static_cast<float>(next(900)), static_cast<float>(next(600)), static_cast<float>(next(900)),
+                        static_cast<float>(next(600)), tk::Rgb(0, 0, 255)); break;
+      case 6: box.SetBounds(static_cast<float>(next(900)), static_cast<float>(next(600)), 135, 135); break;
+      default: strip.SetTop(static_cast<float>(300 + next(3) * 15)); break;
+    }
+    if (next(3) == 0) {
+      const tk::Surface& incremental = loop.Compose();
+      tk::Surface full;
+      form.Compose(full);
+      ASSERT_EQ(incremental, full) << "after step " << step;
+    }
+  }
+}
+
 TEST(Runtime, UntrappedErrorsShowTheRuntimeBoxAndEndWithStatusOne) {
   tk::HeadlessBackend backend;
   EXPECT_EQ(tk::RunGuarded(backend, "prog", [] () -> int { throw tk::RuntimeError::SubscriptOutOfRange(); }), 1);
