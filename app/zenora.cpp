@@ -17,11 +17,6 @@ namespace {
 constexpr tk::OleColor kBlack = tk::Rgb(0, 0, 0);
 constexpr tk::OleColor kWhite = tk::Rgb(255, 255, 255);
 
-template <std::size_t... I>
-std::array<tk::PictureBox, sizeof...(I)> StarArray(std::index_sequence<I...>) {
-  return {tk::PictureBox("star(" + std::to_string(I) + ")")...};
-}
-
 void DefineLabel(tk::Label& label, float left, float top, float width, float height, std::string caption,
                  tk::Alignment alignment) {
   label.SetBounds(left, top, width, height);
@@ -37,8 +32,6 @@ void DefineGlyph(tk::PictureBox& glyph, const tk::Surface& picture) {
 }
 
 }  // namespace
-
-std::array<tk::PictureBox, kStarCount> ZENOrA::MakeStars() { return StarArray(std::make_index_sequence<kStarCount>{}); }
 
 ZENOrA::ZENOrA(tk::Backend& backend, sound::Bassmod& bassmod, const Assets& assets, std::filesystem::path app_path)
     : backend_(backend), bassmod_(bassmod), app_path_(std::move(app_path)), loop_(backend, form_) {
@@ -74,13 +67,10 @@ void ZENOrA::DefineWindow(const Assets& assets) {
   imgStars.SetBounds(0, 2085, 4815, 525);
   imgStars.SetBackColor(kBlack);
   imgStars.SetFramed(true);
-  for (int i = 0; i < kStarCount; ++i) {
-    const stars::StarSpec& spec = stars::kStars[static_cast<std::size_t>(i)];
-    tk::PictureBox& s = star[static_cast<std::size_t>(i)];
-    s.SetBounds(spec.left, spec.top, 15, 15);
-    s.SetPicture(spec.white ? assets.star_white : assets.star_grey);
-    imgStars.Add(s);
-    star_refs_[static_cast<std::size_t>(i)] = &s;
+  stars::PlaceStars(star);
+  for (std::size_t i = 0; i < star.size(); ++i) {
+    star[i].SetPicture(stars::kStars[i].white ? assets.star_white : assets.star_grey);
+    imgStars.Add(star[i]);
   }
   imgStars.Add(lblInfos);
   DefineLabel(lblInfos, 240, 150, 4335, 135, "", tk::Alignment::Center);
@@ -186,7 +176,7 @@ void ZENOrA::TimerStars_Timer() {
   logo::DrawModel(form_, edges_, motion_.AngleA(), motion_.AngleB(), motion_.AngleC(), 1000, 15, -3, -90,
                   [this] { loop_.DoEvents(); });
   motion_.AdvanceAngles();
-  stars::StarStep(star_refs_, form_);
+  stars::StarStep(star, form_);
 }
 
 void ZENOrA::TimerTune_Timer() {

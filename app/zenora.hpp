@@ -11,6 +11,7 @@
 #include "logo/logo_motion.hpp"
 #include "sound/bassmod.hpp"
 #include "sound/tune.hpp"
+#include "stars/star_field.hpp"
 #include "ticker/ticker.hpp"
 #include "toolkit/backend.hpp"
 #include "toolkit/controls.hpp"
@@ -19,8 +20,6 @@
 #include "toolkit/timer.hpp"
 
 namespace zenora {
-
-inline constexpr int kStarCount = 43;
 
 // The intro's one window. Controls and form variables carry the names the
 // window definition gives them; the handlers wire timers and mouse to the
@@ -47,7 +46,6 @@ class ZENOrA {
   std::string StateJson(std::int64_t time_ms) const;
 
  private:
-  static std::array<tk::PictureBox, kStarCount> MakeStars();
   void DefineWindow(const Assets& assets);
 
   void Form_MouseDown(std::int16_t button, std::int16_t shift, float x, float y);
@@ -66,8 +64,7 @@ class ZENOrA {
   tk::MessageLoop loop_;
 
   tk::PictureBox imgStars{"imgStars"};
-  std::array<tk::PictureBox, kStarCount> star = MakeStars();
-  std::array<tk::PictureBox*, kStarCount> star_refs_{};
+  stars::StarBoxes star = stars::MakeStarBoxes();
   tk::Label lblInfos{"lblInfos"};
   tk::PictureBox cmdClose{"cmdClose"};
   tk::PictureBox cmdClose_nrm{"cmdClose_nrm"};

@@ -1,18 +1,38 @@
 #include "stars/star_field.hpp"
 
+#include <string>
+#include <utility>
+
 #include "toolkit/errors.hpp"
 
 namespace stars {
 
-void StarStep(std::span<tk::PictureBox* const> star, const tk::Form& form) {
+namespace {
+
+template <std::size_t... I>
+StarBoxes Boxes(std::index_sequence<I...>) {
+  return {tk::PictureBox("star(" + std::to_string(I) + ")")...};
+}
+
+}  // namespace
+
+StarBoxes MakeStarBoxes() { return Boxes(std::make_index_sequence<kStars.size()>{}); }
+
+void PlaceStars(std::span<tk::PictureBox> star) {
+  for (std::size_t i = 0; i < star.size() && i < kStars.size(); ++i) {
+    star[i].SetBounds(kStars[i].left, kStars[i].top, 15, 15);
+  }
+}
+
+void StarStep(std::span<tk::PictureBox> star, const tk::Form& form) {
   if (star.size() < kStars.size()) throw tk::RuntimeError::SubscriptOutOfRange();
   // All moves come before all wraps, so a star that wraps is not moved again
   // until the next tick.
   for (std::size_t i = 0; i < kStars.size(); ++i) {
-    star[i]->SetLeft(star[i]->Left() - static_cast<float>(kStars[i].speed));
+    star[i].SetLeft(star[i].Left() - static_cast<float>(kStars[i].speed));
   }
   for (std::size_t i = 0; i < kStars.size(); ++i) {
-    if (star[i]->Left() <= kWrapMargin) star[i]->SetLeft(form.Width() - kWrapMargin);
+    if (star[i].Left() <= kWrapMargin) star[i].SetLeft(form.Width() - kWrapMargin);
   }
 }
 

@@ -39,10 +39,18 @@ inline constexpr std::array<StarSpec, 43> kStars{{
 // A star at this Left or less re-enters at the window's width less this.
 inline constexpr float kWrapMargin = 10;
 
+using StarBoxes = std::array<tk::PictureBox, kStars.size()>;
+
+// The star controls, named star(0) .. star(42).
+StarBoxes MakeStarBoxes();
+
+// Puts each star at its starting place, one pixel in size.
+void PlaceStars(std::span<tk::PictureBox> star);
+
 // One tick of the scroller: every star moves left by its speed, then every
 // star at or past the left margin goes back to the right end of the window
 // (the overshoot is dropped). star[i] is the control of kStars[i]; only Left
 // changes. Fewer than 43 controls is a subscript error, raised before any move.
-void StarStep(std::span<tk::PictureBox* const> star, const tk::Form& form);
+void StarStep(std::span<tk::PictureBox> star, const tk::Form& form);
 
 }  // namespace stars

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <array>
-#include <memory>
 
 #include "toolkit/errors.hpp"
 
@@ -14,20 +12,15 @@ namespace {
 struct Field {
   Field() {
     form.SetBounds(0, 0, 4800, 2835);
-    for (std::size_t i = 0; i < kStars.size(); ++i) {
-      boxes[i] = std::make_unique<tk::PictureBox>("star");
-      boxes[i]->SetBounds(kStars[i].left, kStars[i].top, 15, 15);
-      star[i] = boxes[i].get();
-    }
+    PlaceStars(star);
   }
   void Step(int ticks = 1) {
     for (int t = 0; t < ticks; ++t) StarStep(star, form);
   }
-  float Left(std::size_t i) const { return star[i]->Left(); }
+  float Left(std::size_t i) const { return star[i].Left(); }
 
   tk::Form form{"ZENOrA"};
-  std::array<std::unique_ptr<tk::PictureBox>, 43> boxes;
-  std::array<tk::PictureBox*, 43> star{};
+  StarBoxes star = MakeStarBoxes();
 };
 
 TEST(StarStep, MovesThenWrapsAtTenOrLessDroppingTheOvershoot) {
@@ -55,7 +48,7 @@ TEST(StarStep, MovesThenWrapsAtTenOrLessDroppingTheOvershoot) {
   EXPECT_EQ(f.Left(39), 16);
   f.Step();  // down to -6: back to 4790 with nothing carried over
   EXPECT_EQ(f.Left(39), 4790);
-  for (std::size_t i = 0; i < kStars.size(); ++i) EXPECT_EQ(f.star[i]->Top(), kStars[i].top) << "star " << i;
+  for (std::size_t i = 0; i < kStars.size(); ++i) EXPECT_EQ(f.star[i].Top(), kStars[i].top) << "star " << i;
 }
 
 TEST(StarStep, WrapReadsTheWindowWidth) {
@@ -68,7 +61,7 @@ TEST(StarStep, WrapReadsTheWindowWidth) {
 TEST(StarStep, TooFewControlsIsASubscriptErrorBeforeAnyMove) {
   Field f;
   try {
-    StarStep(std::span<tk::PictureBox* const>(f.star.data(), 42), f.form);
+    StarStep(std::span<tk::PictureBox>(f.star.data(), 42), f.form);
     ADD_FAILURE() << "no error";
   } catch (const tk::RuntimeError& e) {
     EXPECT_EQ(e.Number(), 9);
