@@ -11,6 +11,7 @@
 #   make soak        only the 2,000 load/free cycles under LeakSanitizer
 #   make gif         a 10 s GIF of the intro in build/capture/intro.gif
 #   make install     installs under PREFIX (default /usr/local)
+#   make format      formats every C and C++ file with clang-format
 MAKEFLAGS += --no-print-directory
 
 BUILD      ?= build
@@ -26,7 +27,7 @@ SANITIZER_ENV = ASAN_OPTIONS=$(ASAN_CHECKS) \
                 LSAN_OPTIONS=suppressions=$(CURDIR)/tools/lsan-suppressions.txt:print_suppressions=0 \
                 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
-.PHONY: all deps configure build run test clean timing test-asan fuzz fuzz-build soak gif install
+.PHONY: all deps configure build run test clean timing test-asan fuzz fuzz-build soak gif install format format-check
 
 all: build
 
@@ -42,7 +43,7 @@ build: configure
 run: build
 	./$(BUILD)/ZENOrA_intro
 
-test: build
+test: format-check build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
 timing: build
@@ -71,6 +72,20 @@ soak: fuzz-build
 
 gif: build
 	./$(BUILD)/ZENOrA_capture --out $(BUILD)/capture --gif 10
+
+# The C and C++ files under version control (every file, outside a checkout).
+SOURCES = $(shell git ls-files '*.cpp' '*.hpp' '*.h' '*.c' 2>/dev/null || \
+            find app toolkit soundlib sound logo stars ticker tests bench -name '*.[ch]pp' -o -name '*.[ch]')
+
+format: deps
+	@clang-format -i $(SOURCES)
+
+# Fails with the list of files whose layout differs from .clang-format.
+format-check: deps
+	@unformatted=$$(clang-format --dry-run $(SOURCES) 2>&1 | sed -n 's/:[0-9]*:[0-9]*: warning:.*//p' | sort -u); \
+	if [ -n "$$unformatted" ]; then \
+	  echo "These files are not formatted (run make format):"; echo "$$unformatted" | sed 's/^/  /'; exit 1; \
+	fi
 
 install: build
 	cmake --install $(BUILD) --prefix $(PREFIX)

@@ -44,8 +44,8 @@ GifPalette Quantise(const tk::Surface& frame) {
   }
   std::array<GifColorType, kMaxColours> map{};
   int size = static_cast<int>(kMaxColours);
-  if (GifQuantizeBuffer(static_cast<unsigned>(frame.Width()), static_cast<unsigned>(frame.Height()), &size,
-                        red.data(), green.data(), blue.data(), indices.data(), map.data()) == GIF_ERROR) {
+  if (GifQuantizeBuffer(static_cast<unsigned>(frame.Width()), static_cast<unsigned>(frame.Height()), &size, red.data(),
+                        green.data(), blue.data(), indices.data(), map.data()) == GIF_ERROR) {
     throw GifError("cannot reduce the frame's colours");
   }
   std::vector<tk::Pixel> colours;
@@ -231,8 +231,8 @@ void GifWriter::AddFrame(const tk::Surface& frame) {
   std::vector<GifPixelType> line(static_cast<std::size_t>(area.w));
   for (int row = 0; row < area.h; ++row) {
     for (int x = 0; x < area.w; ++x) {
-      const tk::Pixel p = pixels[static_cast<std::size_t>(row) * static_cast<std::size_t>(area.w) +
-                                 static_cast<std::size_t>(x)];
+      const tk::Pixel p =
+          pixels[static_cast<std::size_t>(row) * static_cast<std::size_t>(area.w) + static_cast<std::size_t>(x)];
       const auto it = palette.index.find(p);
       line[static_cast<std::size_t>(x)] = it != palette.index.end() ? it->second : Nearest(p);
     }

@@ -2,7 +2,6 @@
 
 #include "toolkit/process.hpp"
 
-
 namespace zenora {
 
 int RunIntro(tk::Backend& backend, const std::filesystem::path& app_path, const std::function<int(ZENOrA&)>& run) {

@@ -72,7 +72,8 @@ void JsonObject::Numbers(std::string_view key, const std::vector<double>& values
 
 void JsonObject::Timer(std::string_view key, bool enabled, int interval) {
   Key(key);
-  text_ += std::string("{\"Enabled\": ") + (enabled ? "true" : "false") + ", \"Interval\": " + std::to_string(interval) + "}";
+  text_ += std::string("{\"Enabled\": ") + (enabled ? "true" : "false") +
+           ", \"Interval\": " + std::to_string(interval) + "}";
 }
 
 }  // namespace zenora

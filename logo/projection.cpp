@@ -66,8 +66,8 @@ float ToSingle(double value) {
 
 }  // namespace
 
-double ProjectPoint(const tk::Form& form, const Point3D& p, double angleA, double angleB, double angleC,
-                    double xShift, double zShift, double yShift, double k, int flag) {
+double ProjectPoint(const tk::Form& form, const Point3D& p, double angleA, double angleB, double angleC, double xShift,
+                    double zShift, double yShift, double k, int flag) {
   const ScreenPoint screen = Project(form, p, Rotation(angleA, angleB, angleC), Shifts{xShift, zShift, yShift, k});
   return flag != 0 ? screen.y : screen.x;
 }

@@ -17,8 +17,8 @@ inline constexpr double kShiftY = -90;
 // divides by depth and maps it onto the form. Returns the screen x in the
 // form's scale, or the screen y when flag is non-zero. A shifted depth of -1
 // raises division by zero.
-double ProjectPoint(const tk::Form& form, const Point3D& p, double angleA, double angleB, double angleC,
-                    double xShift, double zShift, double yShift, double k, int flag);
+double ProjectPoint(const tk::Form& form, const Point3D& p, double angleA, double angleB, double angleC, double xShift,
+                    double zShift, double yShift, double k, int flag);
 
 // Clears the form's drawing and draws every edge of the table as a black line,
 // calling yield after each one so that pending messages run between edges.

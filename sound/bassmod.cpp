@@ -51,16 +51,14 @@ void* Bassmod::Entry(const char* name, void*& slot) {
   return slot;
 }
 
-std::uint32_t Bassmod::BASSMOD_GetVersion() {
-  return As<GetVersionFn>(Entry("BASSMOD_GetVersion", get_version_))();
-}
+std::uint32_t Bassmod::BASSMOD_GetVersion() { return As<GetVersionFn>(Entry("BASSMOD_GetVersion", get_version_))(); }
 
 std::int32_t Bassmod::BASSMOD_Init(std::int32_t device, std::uint32_t freq, std::uint32_t flags) {
   return As<InitFn>(Entry("BASSMOD_Init", init_))(device, freq, flags);
 }
 
-std::int32_t Bassmod::BASSMOD_MusicLoad(std::int32_t mem, const char* file, std::uint32_t offset,
-                                        std::uint32_t length, std::uint32_t flags) {
+std::int32_t Bassmod::BASSMOD_MusicLoad(std::int32_t mem, const char* file, std::uint32_t offset, std::uint32_t length,
+                                        std::uint32_t flags) {
   return As<MusicLoadFn>(Entry("BASSMOD_MusicLoad", music_load_))(mem, file, offset, length, flags);
 }
 

@@ -4,8 +4,7 @@
 
 namespace sound {
 
-Tune::Tune(Bassmod& bassmod, ThrowErrorFn throw_error)
-    : bassmod_(bassmod), throw_error_(std::move(throw_error)) {}
+Tune::Tune(Bassmod& bassmod, ThrowErrorFn throw_error) : bassmod_(bassmod), throw_error_(std::move(throw_error)) {}
 
 void Tune::ResetCounters() {
   TuneLength = 270;

@@ -40,189 +40,175 @@ constexpr DWORD min_rate = 8000;
 constexpr DWORD max_rate = 192000;
 
 class Library {
-public:
-    constexpr Library() = default;
+ public:
+  constexpr Library() = default;
 
-    BOOL init(int device, DWORD rate)
-    {
-        return guarded(BOOL{0}, [&] {
-            if constexpr (init_always_fails) {
-                throw Failure{BASSMOD_ERROR_DRIVER};
-            }
-            if (initialised_) {
-                throw Failure{BASSMOD_ERROR_ALREADY};
-            }
-            if (device < BASSMOD_DEVICE_DEFAULT) {
-                throw Failure{BASSMOD_ERROR_DEVICE};
-            }
-            if (rate < min_rate || rate > max_rate) {
-                throw Failure{BASSMOD_ERROR_ILLEGAL_PARAM};
-            }
-            if (device != BASSMOD_DEVICE_NO_SOUND) {
-                output_.emplace(device, static_cast<std::int32_t>(rate), player_);
-                hook_process_exit();
-            }
-            initialised_ = true;
-            return BOOL{1};
-        });
+  BOOL init(int device, DWORD rate) {
+    return guarded(BOOL{0}, [&] {
+      if constexpr (init_always_fails) {
+        throw Failure{BASSMOD_ERROR_DRIVER};
+      }
+      if (initialised_) {
+        throw Failure{BASSMOD_ERROR_ALREADY};
+      }
+      if (device < BASSMOD_DEVICE_DEFAULT) {
+        throw Failure{BASSMOD_ERROR_DEVICE};
+      }
+      if (rate < min_rate || rate > max_rate) {
+        throw Failure{BASSMOD_ERROR_ILLEGAL_PARAM};
+      }
+      if (device != BASSMOD_DEVICE_NO_SOUND) {
+        output_.emplace(device, static_cast<std::int32_t>(rate), player_);
+        hook_process_exit();
+      }
+      initialised_ = true;
+      return BOOL{1};
+    });
+  }
+
+  BOOL free() {
+    return guarded(BOOL{0}, [&] {
+      require_init();
+      close();
+      return BOOL{1};
+    });
+  }
+
+  BOOL load(bool memory, const void* file, DWORD offset, DWORD length, DWORD flags) {
+    return guarded(BOOL{0}, [&] {
+      require_init();
+      // The old music goes first, whether or not the new one loads.
+      free_music();
+      auto next = memory ? load_module_memory(file, offset, length, flags)
+                         : load_module_file(static_cast<const char*>(file), offset, length, flags);
+      static_cast<void>(player_.replace(std::move(next)));
+      return BOOL{1};
+    });
+  }
+
+  BOOL play() {
+    return guarded(BOOL{0}, [&] {
+      require_init();
+      if (!player_.play()) {
+        throw Failure{BASSMOD_ERROR_HANDLE};
+      }
+      return BOOL{1};
+    });
+  }
+
+  BOOL stop() {
+    return guarded(BOOL{0}, [&] {
+      require_init();
+      if (!player_.stop()) {
+        throw Failure{BASSMOD_ERROR_HANDLE};
+      }
+      return BOOL{1};
+    });
+  }
+
+  void free_music_call() {
+    guarded(0, [&] {
+      free_music();
+      return 0;
+    });
+  }
+
+  DWORD is_active() {
+    return guarded(DWORD{0}, [&] { return player_.active() ? DWORD{1} : DWORD{0}; });
+  }
+
+  DWORD length(bool seconds) {
+    return guarded(static_cast<DWORD>(-1), [&] {
+      require_init();
+      std::uint32_t result = 0;
+      if (!player_.length(seconds, result)) {
+        throw Failure{BASSMOD_ERROR_HANDLE};
+      }
+      return DWORD{result};
+    });
+  }
+
+  int error_code() const noexcept { return last_error_.load(); }
+
+  // Unload or process exit: stop the audio thread before our code or
+  // libopenmpt's goes away.
+  void tear_down() noexcept {
+    try {
+      const std::scoped_lock lock(api_);
+      close();
+    } catch (...) {  // a broken mutex at exit: nothing sensible is left to do
     }
+  }
 
-    BOOL free()
-    {
-        return guarded(BOOL{0}, [&] {
-            require_init();
-            close();
-            return BOOL{1};
-        });
+ private:
+  // Every call ends by setting the last error code; failures thrown below
+  // never cross the C boundary.
+  template <class Result, class Call>
+  Result guarded(Result on_failure, Call&& call) noexcept {
+    int code = BASSMOD_ERROR_UNKNOWN;
+    try {
+      const std::scoped_lock lock(api_);
+      const Result result = call();
+      last_error_.store(BASSMOD_OK);
+      return result;
+    } catch (const Failure& failure) {
+      code = failure.code;
+    } catch (const std::bad_alloc&) {
+      code = BASSMOD_ERROR_MEMORY;
+    } catch (...) {
+      code = BASSMOD_ERROR_UNKNOWN;
     }
+    last_error_.store(code);
+    return on_failure;
+  }
 
-    BOOL load(bool memory, const void* file, DWORD offset, DWORD length, DWORD flags)
-    {
-        return guarded(BOOL{0}, [&] {
-            require_init();
-            // The old music goes first, whether or not the new one loads.
-            free_music();
-            auto next = memory ? load_module_memory(file, offset, length, flags)
-                               : load_module_file(static_cast<const char*>(file), offset, length, flags);
-            static_cast<void>(player_.replace(std::move(next)));
-            return BOOL{1};
-        });
+  void require_init() const {
+    if (!initialised_) {
+      throw Failure{BASSMOD_ERROR_INIT};
     }
+  }
 
-    BOOL play()
-    {
-        return guarded(BOOL{0}, [&] {
-            require_init();
-            if (!player_.play()) {
-                throw Failure{BASSMOD_ERROR_HANDLE};
-            }
-            return BOOL{1};
-        });
+  void free_music() noexcept {
+    // Destroyed here, outside the player's lock.
+    const auto old = player_.replace(nullptr);
+  }
+
+  void close() noexcept {
+    output_.reset();  // waits for a running callback
+    free_music();
+    initialised_ = false;
+  }
+
+  // Handlers registered later run earlier at exit, so this one runs before
+  // libopenmpt's and the C++ runtime's static objects are destroyed while
+  // the audio thread might still be using them. Registered against this
+  // shared object (as std::atexit would be, unless a sanitiser's own atexit
+  // takes its place), it also runs, and is dropped, when we are unloaded.
+  void hook_process_exit() {
+    if (!exit_hooked_) {
+      exit_hooked_ = __cxa_atexit(&tear_down_library, nullptr, &__dso_handle) == 0;
     }
+  }
 
-    BOOL stop()
-    {
-        return guarded(BOOL{0}, [&] {
-            require_init();
-            if (!player_.stop()) {
-                throw Failure{BASSMOD_ERROR_HANDLE};
-            }
-            return BOOL{1};
-        });
-    }
+  static void tear_down_library(void* /*unused*/);
 
-    void free_music_call()
-    {
-        guarded(0, [&] {
-            free_music();
-            return 0;
-        });
-    }
-
-    DWORD is_active()
-    {
-        return guarded(DWORD{0}, [&] { return player_.active() ? DWORD{1} : DWORD{0}; });
-    }
-
-    DWORD length(bool seconds)
-    {
-        return guarded(static_cast<DWORD>(-1), [&] {
-            require_init();
-            std::uint32_t result = 0;
-            if (!player_.length(seconds, result)) {
-                throw Failure{BASSMOD_ERROR_HANDLE};
-            }
-            return DWORD{result};
-        });
-    }
-
-    int error_code() const noexcept { return last_error_.load(); }
-
-    // Unload or process exit: stop the audio thread before our code or
-    // libopenmpt's goes away.
-    void tear_down() noexcept
-    {
-        try {
-            const std::scoped_lock lock(api_);
-            close();
-        } catch (...) {  // a broken mutex at exit: nothing sensible is left to do
-        }
-    }
-
-private:
-    // Every call ends by setting the last error code; failures thrown below
-    // never cross the C boundary.
-    template <class Result, class Call>
-    Result guarded(Result on_failure, Call&& call) noexcept
-    {
-        int code = BASSMOD_ERROR_UNKNOWN;
-        try {
-            const std::scoped_lock lock(api_);
-            const Result result = call();
-            last_error_.store(BASSMOD_OK);
-            return result;
-        } catch (const Failure& failure) {
-            code = failure.code;
-        } catch (const std::bad_alloc&) {
-            code = BASSMOD_ERROR_MEMORY;
-        } catch (...) {
-            code = BASSMOD_ERROR_UNKNOWN;
-        }
-        last_error_.store(code);
-        return on_failure;
-    }
-
-    void require_init() const
-    {
-        if (!initialised_) {
-            throw Failure{BASSMOD_ERROR_INIT};
-        }
-    }
-
-    void free_music() noexcept
-    {
-        // Destroyed here, outside the player's lock.
-        const auto old = player_.replace(nullptr);
-    }
-
-    void close() noexcept
-    {
-        output_.reset();  // waits for a running callback
-        free_music();
-        initialised_ = false;
-    }
-
-    // Handlers registered later run earlier at exit, so this one runs before
-    // libopenmpt's and the C++ runtime's static objects are destroyed while
-    // the audio thread might still be using them. Registered against this
-    // shared object (as std::atexit would be, unless a sanitiser's own atexit
-    // takes its place), it also runs, and is dropped, when we are unloaded.
-    void hook_process_exit()
-    {
-        if (!exit_hooked_) {
-            exit_hooked_ = __cxa_atexit(&tear_down_library, nullptr, &__dso_handle) == 0;
-        }
-    }
-
-    static void tear_down_library(void* /*unused*/);
-
-    std::mutex api_;
-    std::atomic<int> last_error_{BASSMOD_OK};
-    bool initialised_ = false;
-    bool exit_hooked_ = false;
-    Player player_;
-    std::optional<AudioOutput> output_;  // declared after player_: closed before it goes
+  std::mutex api_;
+  std::atomic<int> last_error_{BASSMOD_OK};
+  bool initialised_ = false;
+  bool exit_hooked_ = false;
+  Player player_;
+  std::optional<AudioOutput> output_;  // declared after player_: closed before it goes
 };
 
 // Never destroyed by the runtime: the audio thread may still be running when
 // static destructors would run, so tear-down is explicit instead.
 template <class T>
 union Immortal {
-    constexpr Immortal() : value() {}
-    ~Immortal() {}
-    Immortal(const Immortal&) = delete;
-    Immortal& operator=(const Immortal&) = delete;
-    T value;
+  constexpr Immortal() : value() {}
+  ~Immortal() {}
+  Immortal(const Immortal&) = delete;
+  Immortal& operator=(const Immortal&) = delete;
+  T value;
 };
 
 constinit Immortal<Library> instance;
@@ -242,10 +228,7 @@ using bassmod::library;
 
 extern "C" {
 
-DWORD BASSMOD_GetVersion(void)
-{
-    return DWORD{BASSMOD_VERSION_MAJOR} | (DWORD{BASSMOD_VERSION_MINOR} << 16U);
-}
+DWORD BASSMOD_GetVersion(void) { return DWORD{BASSMOD_VERSION_MAJOR} | (DWORD{BASSMOD_VERSION_MINOR} << 16U); }
 
 #ifndef BASSMOD_WITHOUT_INIT_EXPORT
 BOOL BASSMOD_Init(int device, DWORD freq, DWORD /*flags*/) { return library().init(device, freq); }
@@ -253,9 +236,8 @@ BOOL BASSMOD_Init(int device, DWORD freq, DWORD /*flags*/) { return library().in
 
 BOOL BASSMOD_Free(void) { return library().free(); }
 
-BOOL BASSMOD_MusicLoad(BOOL mem, const void* file, DWORD offset, DWORD length, DWORD flags)
-{
-    return library().load(mem != 0, file, offset, length, flags);
+BOOL BASSMOD_MusicLoad(BOOL mem, const void* file, DWORD offset, DWORD length, DWORD flags) {
+  return library().load(mem != 0, file, offset, length, flags);
 }
 
 BOOL BASSMOD_MusicPlay(void) { return library().play(); }

@@ -21,30 +21,30 @@ typedef uint32_t DWORD;
 
 /* Error codes */
 #define BASSMOD_OK 0
-#define BASSMOD_ERROR_MEMORY 1        /* out of memory */
-#define BASSMOD_ERROR_FILE_OPEN 2     /* the file cannot be opened or read */
-#define BASSMOD_ERROR_DRIVER 3        /* no sound output could be opened */
-#define BASSMOD_ERROR_HANDLE 5        /* no music is loaded */
-#define BASSMOD_ERROR_FORMAT 6        /* not a module format we can decode */
+#define BASSMOD_ERROR_MEMORY 1    /* out of memory */
+#define BASSMOD_ERROR_FILE_OPEN 2 /* the file cannot be opened or read */
+#define BASSMOD_ERROR_DRIVER 3    /* no sound output could be opened */
+#define BASSMOD_ERROR_HANDLE 5    /* no music is loaded */
+#define BASSMOD_ERROR_FORMAT 6    /* not a module format we can decode */
 #define BASSMOD_ERROR_POSITION 7
-#define BASSMOD_ERROR_INIT 8          /* BASSMOD_Init has not succeeded */
-#define BASSMOD_ERROR_ALREADY 14      /* already initialised */
+#define BASSMOD_ERROR_INIT 8     /* BASSMOD_Init has not succeeded */
+#define BASSMOD_ERROR_ALREADY 14 /* already initialised */
 #define BASSMOD_ERROR_NOT_PAUSED 16
 #define BASSMOD_ERROR_ILLEGAL_TYPE 19
 #define BASSMOD_ERROR_ILLEGAL_PARAM 20 /* e.g. an output rate we cannot render */
-#define BASSMOD_ERROR_DEVICE 23       /* no such device number */
+#define BASSMOD_ERROR_DEVICE 23        /* no such device number */
 #define BASSMOD_ERROR_NOT_PLAYING 24
 #define BASSMOD_ERROR_UNKNOWN (-1)
 
 /* Devices for BASSMOD_Init */
 #define BASSMOD_DEVICE_DEFAULT (-1)
-#define BASSMOD_DEVICE_NO_SOUND 0      /* everything works, nothing is heard */
+#define BASSMOD_DEVICE_NO_SOUND 0 /* everything works, nothing is heard */
 
 /* Flags for BASSMOD_MusicLoad */
-#define BASSMOD_MUSIC_RAMP 1           /* volume ramping */
-#define BASSMOD_MUSIC_RAMPS 2          /* sensitive volume ramping */
-#define BASSMOD_MUSIC_LOOP 4           /* loop forever; otherwise play once, then silence */
-#define BASSMOD_MUSIC_SURROUND 512     /* wider stereo */
+#define BASSMOD_MUSIC_RAMP 1       /* volume ramping */
+#define BASSMOD_MUSIC_RAMPS 2      /* sensitive volume ramping */
+#define BASSMOD_MUSIC_LOOP 4       /* loop forever; otherwise play once, then silence */
+#define BASSMOD_MUSIC_SURROUND 512 /* wider stereo */
 
 /* Version: low word major, high word minor. */
 BASSMOD_API DWORD BASSMOD_GetVersion(void);
@@ -61,7 +61,7 @@ BASSMOD_API BOOL BASSMOD_Free(void);
  * NUL-terminated path, offset/length select a part of it (length 0 = to the
  * end). mem != 0: file points at length bytes, offset is added. The music is
  * stopped until BASSMOD_MusicPlay. */
-BASSMOD_API BOOL BASSMOD_MusicLoad(BOOL mem, const void *file, DWORD offset, DWORD length, DWORD flags);
+BASSMOD_API BOOL BASSMOD_MusicLoad(BOOL mem, const void* file, DWORD offset, DWORD length, DWORD flags);
 
 /* Plays the loaded music from its beginning. */
 BASSMOD_API BOOL BASSMOD_MusicPlay(void);

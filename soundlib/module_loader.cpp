@@ -17,140 +17,120 @@ namespace bassmod {
 namespace {
 
 class FileHandle {
-public:
-    // O_NONBLOCK: opening a FIFO must not wait for a writer.
-    explicit FileHandle(const char* path)
-        : fd_(::open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK))
-    {
+ public:
+  // O_NONBLOCK: opening a FIFO must not wait for a writer.
+  explicit FileHandle(const char* path) : fd_(::open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK)) {}
+  ~FileHandle() {
+    if (fd_ >= 0) {
+      ::close(fd_);
     }
-    ~FileHandle()
-    {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
+  }
+  FileHandle(const FileHandle&) = delete;
+  FileHandle& operator=(const FileHandle&) = delete;
 
-    [[nodiscard]] int get() const { return fd_; }
+  [[nodiscard]] int get() const { return fd_; }
 
-private:
-    int fd_;
+ private:
+  int fd_;
 };
 
-void read_exactly(int fd, std::span<std::byte> into, std::uint64_t at)
-{
-    while (!into.empty()) {
-        const ssize_t got = ::pread(fd, into.data(), into.size(), static_cast<off_t>(at));
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got <= 0) {  // a read error, or the file shrank under us
-            throw Failure{BASSMOD_ERROR_FILE_OPEN};
-        }
-        into = into.subspan(static_cast<std::size_t>(got));
-        at += static_cast<std::uint64_t>(got);
+void read_exactly(int fd, std::span<std::byte> into, std::uint64_t at) {
+  while (!into.empty()) {
+    const ssize_t got = ::pread(fd, into.data(), into.size(), static_cast<off_t>(at));
+    if (got < 0 && errno == EINTR) {
+      continue;
     }
+    if (got <= 0) {  // a read error, or the file shrank under us
+      throw Failure{BASSMOD_ERROR_FILE_OPEN};
+    }
+    into = into.subspan(static_cast<std::size_t>(got));
+    at += static_cast<std::uint64_t>(got);
+  }
 }
 
-std::size_t probe_size(std::uint64_t total)
-{
-    return static_cast<std::size_t>(
-        std::min<std::uint64_t>(openmpt_probe_file_header_get_recommended_size(), total));
+std::size_t probe_size(std::uint64_t total) {
+  return static_cast<std::size_t>(std::min<std::uint64_t>(openmpt_probe_file_header_get_recommended_size(), total));
 }
 
 // The header probe is cheap and refuses junk of any size before it is read.
-void probe(std::span<const std::byte> head, std::uint64_t total)
-{
-    if (total == 0) {
-        throw Failure{BASSMOD_ERROR_FORMAT};
-    }
-    int error = OPENMPT_ERROR_OK;
-    const int result = openmpt_probe_file_header(
-        OPENMPT_PROBE_FILE_HEADER_FLAGS_DEFAULT, head.data(), head.size(), total,
-        openmpt_log_func_silent, nullptr, openmpt_error_func_ignore, nullptr, &error, nullptr);
-    switch (result) {
+void probe(std::span<const std::byte> head, std::uint64_t total) {
+  if (total == 0) {
+    throw Failure{BASSMOD_ERROR_FORMAT};
+  }
+  int error = OPENMPT_ERROR_OK;
+  const int result =
+      openmpt_probe_file_header(OPENMPT_PROBE_FILE_HEADER_FLAGS_DEFAULT, head.data(), head.size(), total,
+                                openmpt_log_func_silent, nullptr, openmpt_error_func_ignore, nullptr, &error, nullptr);
+  switch (result) {
     case OPENMPT_PROBE_FILE_HEADER_RESULT_SUCCESS:
     case OPENMPT_PROBE_FILE_HEADER_RESULT_WANTMOREDATA:  // the full parse decides
-        return;
-    case OPENMPT_PROBE_FILE_HEADER_RESULT_FAILURE:
-        throw Failure{BASSMOD_ERROR_FORMAT};
-    default:
-        throw Failure{error == OPENMPT_ERROR_OUT_OF_MEMORY ? BASSMOD_ERROR_MEMORY
-                                                           : BASSMOD_ERROR_FORMAT};
-    }
+      return;
+    case OPENMPT_PROBE_FILE_HEADER_RESULT_FAILURE: throw Failure{BASSMOD_ERROR_FORMAT};
+    default: throw Failure{error == OPENMPT_ERROR_OUT_OF_MEMORY ? BASSMOD_ERROR_MEMORY : BASSMOD_ERROR_FORMAT};
+  }
 }
 
-void apply_flags(openmpt_module* module, std::uint32_t flags)
-{
-    openmpt_module_set_repeat_count(module, (flags & BASSMOD_MUSIC_LOOP) != 0 ? -1 : 0);
-    // libopenmpt's own ramping already adapts to each volume change, so both
-    // ramping flags take its recommended strength; without either the mixer
-    // does none at all.
-    const bool ramping = (flags & (BASSMOD_MUSIC_RAMP | BASSMOD_MUSIC_RAMPS)) != 0;
-    openmpt_module_set_render_param(module, OPENMPT_MODULE_RENDER_VOLUMERAMPING_STRENGTH,
-                                    ramping ? -1 : 0);
-    openmpt_module_set_render_param(module, OPENMPT_MODULE_RENDER_STEREOSEPARATION_PERCENT,
-                                    (flags & BASSMOD_MUSIC_SURROUND) != 0 ? 200 : 100);
+void apply_flags(openmpt_module* module, std::uint32_t flags) {
+  openmpt_module_set_repeat_count(module, (flags & BASSMOD_MUSIC_LOOP) != 0 ? -1 : 0);
+  // libopenmpt's own ramping already adapts to each volume change, so both
+  // ramping flags take its recommended strength; without either the mixer
+  // does none at all.
+  const bool ramping = (flags & (BASSMOD_MUSIC_RAMP | BASSMOD_MUSIC_RAMPS)) != 0;
+  openmpt_module_set_render_param(module, OPENMPT_MODULE_RENDER_VOLUMERAMPING_STRENGTH, ramping ? -1 : 0);
+  openmpt_module_set_render_param(module, OPENMPT_MODULE_RENDER_STEREOSEPARATION_PERCENT,
+                                  (flags & BASSMOD_MUSIC_SURROUND) != 0 ? 200 : 100);
 }
 
-ModulePtr create_module(std::span<const std::byte> data, std::uint32_t flags)
-{
-    int error = OPENMPT_ERROR_OK;
-    ModulePtr module(openmpt_module_create_from_memory2(
-        data.data(), data.size(), openmpt_log_func_silent, nullptr, openmpt_error_func_ignore,
-        nullptr, &error, nullptr, nullptr));
-    if (!module) {
-        throw Failure{error == OPENMPT_ERROR_OUT_OF_MEMORY ? BASSMOD_ERROR_MEMORY
-                                                           : BASSMOD_ERROR_FORMAT};
-    }
-    apply_flags(module.get(), flags);
-    return module;
+ModulePtr create_module(std::span<const std::byte> data, std::uint32_t flags) {
+  int error = OPENMPT_ERROR_OK;
+  ModulePtr module(openmpt_module_create_from_memory2(data.data(), data.size(), openmpt_log_func_silent, nullptr,
+                                                      openmpt_error_func_ignore, nullptr, &error, nullptr, nullptr));
+  if (!module) {
+    throw Failure{error == OPENMPT_ERROR_OUT_OF_MEMORY ? BASSMOD_ERROR_MEMORY : BASSMOD_ERROR_FORMAT};
+  }
+  apply_flags(module.get(), flags);
+  return module;
 }
 
 }  // namespace
 
-ModulePtr load_module_file(const char* path, std::uint32_t offset, std::uint32_t length,
-                           std::uint32_t flags)
-{
-    if (path == nullptr) {
-        throw Failure{BASSMOD_ERROR_FILE_OPEN};
-    }
-    const FileHandle file(path);
-    if (file.get() < 0) {
-        throw Failure{errno == ENOMEM ? BASSMOD_ERROR_MEMORY : BASSMOD_ERROR_FILE_OPEN};
-    }
-    struct stat info {};
-    if (::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
-        throw Failure{BASSMOD_ERROR_FILE_OPEN};  // directories, devices, pipes
-    }
+ModulePtr load_module_file(const char* path, std::uint32_t offset, std::uint32_t length, std::uint32_t flags) {
+  if (path == nullptr) {
+    throw Failure{BASSMOD_ERROR_FILE_OPEN};
+  }
+  const FileHandle file(path);
+  if (file.get() < 0) {
+    throw Failure{errno == ENOMEM ? BASSMOD_ERROR_MEMORY : BASSMOD_ERROR_FILE_OPEN};
+  }
+  struct stat info {};
+  if (::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+    throw Failure{BASSMOD_ERROR_FILE_OPEN};  // directories, devices, pipes
+  }
 
-    // A part reaching past the end is cut at the end; one starting past it is empty.
-    const auto size = static_cast<std::uint64_t>(info.st_size);
-    const std::uint64_t available = offset < size ? size - offset : 0;
-    const std::uint64_t total = length == 0 ? available : std::min<std::uint64_t>(length, available);
+  // A part reaching past the end is cut at the end; one starting past it is empty.
+  const auto size = static_cast<std::uint64_t>(info.st_size);
+  const std::uint64_t available = offset < size ? size - offset : 0;
+  const std::uint64_t total = length == 0 ? available : std::min<std::uint64_t>(length, available);
 
-    // Probe before the whole part is even allocated.
-    std::vector<std::byte> head(probe_size(total));
-    read_exactly(file.get(), head, offset);
-    probe(head, total);
+  // Probe before the whole part is even allocated.
+  std::vector<std::byte> head(probe_size(total));
+  read_exactly(file.get(), head, offset);
+  probe(head, total);
 
-    auto data = std::make_unique_for_overwrite<std::byte[]>(static_cast<std::size_t>(total));
-    const std::span<std::byte> bytes(data.get(), static_cast<std::size_t>(total));
-    std::ranges::copy(head, bytes.begin());
-    read_exactly(file.get(), bytes.subspan(head.size()), offset + head.size());
-    return create_module(bytes, flags);
+  auto data = std::make_unique_for_overwrite<std::byte[]>(static_cast<std::size_t>(total));
+  const std::span<std::byte> bytes(data.get(), static_cast<std::size_t>(total));
+  std::ranges::copy(head, bytes.begin());
+  read_exactly(file.get(), bytes.subspan(head.size()), offset + head.size());
+  return create_module(bytes, flags);
 }
 
-ModulePtr load_module_memory(const void* data, std::uint32_t offset, std::uint32_t length,
-                             std::uint32_t flags)
-{
-    if (data == nullptr) {
-        throw Failure{BASSMOD_ERROR_ILLEGAL_PARAM};
-    }
-    const std::span<const std::byte> bytes(static_cast<const std::byte*>(data) + offset, length);
-    probe(bytes.first(probe_size(length)), length);
-    return create_module(bytes, flags);
+ModulePtr load_module_memory(const void* data, std::uint32_t offset, std::uint32_t length, std::uint32_t flags) {
+  if (data == nullptr) {
+    throw Failure{BASSMOD_ERROR_ILLEGAL_PARAM};
+  }
+  const std::span<const std::byte> bytes(static_cast<const std::byte*>(data) + offset, length);
+  probe(bytes.first(probe_size(length)), length);
+  return create_module(bytes, flags);
 }
 
 }  // namespace bassmod

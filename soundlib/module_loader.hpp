@@ -8,7 +8,7 @@
 namespace bassmod {
 
 struct ModuleDeleter {
-    void operator()(openmpt_module* module) const noexcept { openmpt_module_destroy(module); }
+  void operator()(openmpt_module* module) const noexcept { openmpt_module_destroy(module); }
 };
 using ModulePtr = std::unique_ptr<openmpt_module, ModuleDeleter>;
 
@@ -17,9 +17,7 @@ using ModulePtr = std::unique_ptr<openmpt_module, ModuleDeleter>;
 // BASSMOD_ERROR_FILE_OPEN, _FORMAT, _MEMORY or _ILLEGAL_PARAM.
 
 // offset/length select a part of the file; length 0 means up to its end.
-ModulePtr load_module_file(const char* path, std::uint32_t offset, std::uint32_t length,
-                           std::uint32_t flags);
-ModulePtr load_module_memory(const void* data, std::uint32_t offset, std::uint32_t length,
-                             std::uint32_t flags);
+ModulePtr load_module_file(const char* path, std::uint32_t offset, std::uint32_t length, std::uint32_t flags);
+ModulePtr load_module_memory(const void* data, std::uint32_t offset, std::uint32_t length, std::uint32_t flags);
 
 }  // namespace bassmod

@@ -195,7 +195,8 @@ void Form::Line(float x1, float y1, float x2, float y2, OleColor colour) {
   } else {
     const int l = std::min(drawn_.x, line.x);
     const int t = std::min(drawn_.y, line.y);
-    drawn_ = {l, t, std::max(drawn_.x + drawn_.w, line.x + line.w) - l, std::max(drawn_.y + drawn_.h, line.y + line.h) - t};
+    drawn_ = {l, t, std::max(drawn_.x + drawn_.w, line.x + line.w) - l,
+              std::max(drawn_.y + drawn_.h, line.y + line.h) - t};
   }
 }
 

@@ -66,8 +66,7 @@ void MouseRouter::Route(Form& form, const MouseEvent& e) {
   }
 }
 
-MessageLoop::MessageLoop(Backend& backend, Form& form)
-    : backend_(backend), form_(form), timers_(backend.GetClock()) {}
+MessageLoop::MessageLoop(Backend& backend, Form& form) : backend_(backend), form_(form), timers_(backend.GetClock()) {}
 
 void MessageLoop::Show() {
   backend_.Show(form_);

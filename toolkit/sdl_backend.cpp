@@ -65,7 +65,8 @@ void SdlBackend::Show(const Form& form) {
   const Rect r = form.PixelRect();
   window_x_ = r.x;
   window_y_ = r.y;
-  window_.reset(SDL_CreateWindow(form.Caption().c_str(), r.x, r.y, r.w, r.h, SDL_WINDOW_BORDERLESS | SDL_WINDOW_HIDDEN));
+  window_.reset(
+      SDL_CreateWindow(form.Caption().c_str(), r.x, r.y, r.w, r.h, SDL_WINDOW_BORDERLESS | SDL_WINDOW_HIDDEN));
   if (!window_) throw NoDisplay(SDL_GetError());
   if (form.Icon().Width() > 0) {
     SdlSurfacePtr icon = WrapSurface(form.Icon());
@@ -140,8 +141,7 @@ std::optional<Event> SdlBackend::PollEvent() {
   SDL_Event e;
   while (SDL_PeepEvents(&e, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0) {
     switch (e.type) {
-      case SDL_QUIT:
-        return Event{Event::Kind::Quit, {}};
+      case SDL_QUIT: return Event{Event::Kind::Quit, {}};
       case SDL_WINDOWEVENT:
         if (e.window.event == SDL_WINDOWEVENT_CLOSE) return Event{Event::Kind::Quit, {}};
         // Uncovered by another window: show the whole frame again.
@@ -155,10 +155,8 @@ std::optional<Event> SdlBackend::PollEvent() {
         buttons_held_ = static_cast<std::int16_t>(down ? buttons_held_ | button : buttons_held_ & ~button);
         return PointerEvent(down ? MouseEvent::Kind::Down : MouseEvent::Kind::Up, button);
       }
-      case SDL_MOUSEMOTION:
-        return PointerEvent(MouseEvent::Kind::Move, ButtonMask(e.motion.state));
-      default:
-        continue;
+      case SDL_MOUSEMOTION: return PointerEvent(MouseEvent::Kind::Move, ButtonMask(e.motion.state));
+      default: continue;
     }
   }
   if (pumped && buttons_held_ != 0) {

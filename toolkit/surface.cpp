@@ -47,8 +47,7 @@ void Surface::Blit(const Surface& src, int x, int y, const Rect& clip) {
 
 void Surface::Line(int x1, int y1, int x2, int y2, Pixel p) {
   // Nothing to draw when both ends lie beyond one side of the grid.
-  if ((x1 < 0 && x2 < 0) || (y1 < 0 && y2 < 0) || (x1 >= width_ && x2 >= width_) ||
-      (y1 >= height_ && y2 >= height_)) {
+  if ((x1 < 0 && x2 < 0) || (y1 < 0 && y2 < 0) || (x1 >= width_ && x2 >= width_) || (y1 >= height_ && y2 >= height_)) {
     return;
   }
   // Far-off ends are first cut to a box a few grids wide, so the walk below

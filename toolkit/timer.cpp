@@ -28,9 +28,7 @@ TimerQueue::~TimerQueue() {
   for (Timer* t : timers_) t->queue_ = nullptr;
 }
 
-void TimerQueue::Remove(const Timer& timer) {
-  std::erase(timers_, &timer);
-}
+void TimerQueue::Remove(const Timer& timer) { std::erase(timers_, &timer); }
 
 void TimerQueue::Add(Timer& timer) {
   timer.queue_ = this;

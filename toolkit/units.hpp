@@ -17,9 +17,7 @@ inline int TwipsToPixels(double twips) {
   return pixels < kFar ? static_cast<int>(pixels) : 1 << 30;
 }
 
-inline constexpr float PixelsToTwips(int pixels) {
-  return static_cast<float>(pixels * kTwipsPerPixel);
-}
+inline constexpr float PixelsToTwips(int pixels) { return static_cast<float>(pixels * kTwipsPerPixel); }
 
 // ScaleMode values the controls use.
 enum class ScaleMode : std::int16_t { Twips = 1, Pixels = 3 };

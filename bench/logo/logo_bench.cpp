@@ -25,8 +25,8 @@ void BM_ProjectPoint(benchmark::State& state) {
   double a = 0, b = 0, c = 0;
   int flag = 0;
   for (auto _ : state) {
-    benchmark::DoNotOptimize(logo::ProjectPoint(form, p, a, b, c, logo::kShiftX, logo::kShiftZ, logo::kShiftY,
-                                                logo::kPerspective, flag));
+    benchmark::DoNotOptimize(
+        logo::ProjectPoint(form, p, a, b, c, logo::kShiftX, logo::kShiftZ, logo::kShiftY, logo::kPerspective, flag));
     a += 3;
     b += 4;
     c += 5;
@@ -44,8 +44,8 @@ void BM_DrawModel(benchmark::State& state) {
   motion.SetStartSpins();
   const auto yield = [] {};
   for (auto _ : state) {
-    logo::DrawModel(form, edges, motion.AngleA(), motion.AngleB(), motion.AngleC(), logo::kPerspective,
-                    logo::kShiftX, logo::kShiftZ, logo::kShiftY, yield);
+    logo::DrawModel(form, edges, motion.AngleA(), motion.AngleB(), motion.AngleC(), logo::kPerspective, logo::kShiftX,
+                    logo::kShiftZ, logo::kShiftY, yield);
     benchmark::ClobberMemory();
     motion.AdvanceAngles();
   }

@@ -58,8 +58,7 @@ std::vector<std::pair<std::string, std::int64_t>> ThreadCpuNs() {
     for (int i = 3; i <= 13 && rest >> field; ++i) {
     }
     rest >> utime >> stime;
-    threads.emplace_back(line.substr(open + 1, close - open - 1),
-                         (utime + stime) * 1'000'000'000 / ticks_per_second);
+    threads.emplace_back(line.substr(open + 1, close - open - 1), (utime + stime) * 1'000'000'000 / ticks_per_second);
   }
   return threads;
 }

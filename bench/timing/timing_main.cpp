@@ -45,10 +45,10 @@ namespace fs = std::filesystem;
 namespace {
 
 // Goals.
-constexpr double kTickRateGoal = 50.0;          // per second
-constexpr double kTickRateTolerance = 0.01;     // 1 %
+constexpr double kTickRateGoal = 50.0;       // per second
+constexpr double kTickRateTolerance = 0.01;  // 1 %
 constexpr double kTickP99GoalMs = 22.0;
-constexpr double kCpuGoalPercent = 2.0;         // of one core
+constexpr double kCpuGoalPercent = 2.0;  // of one core
 constexpr double kRssGoalMb = 40.0;
 constexpr double kFirstFrameGoalMs = 150.0;
 constexpr int kRate = 44100;
@@ -216,9 +216,9 @@ class Xvfb {
  public:
   Xvfb() {
     const auto ready = MakePipe();
-    process_ = Spawn({"Xvfb", "-displayfd", std::to_string(ready->write.Get()), "-screen", "0", "640x480x24",
-                      "-nolisten", "tcp"},
-                     ready->write.Get(), "/dev/null");
+    process_ = Spawn(
+        {"Xvfb", "-displayfd", std::to_string(ready->write.Get()), "-screen", "0", "640x480x24", "-nolisten", "tcp"},
+        ready->write.Get(), "/dev/null");
     ready->write.Reset();
     std::string number = ReadAll(ready->read.Get());
     while (!number.empty() && (number.back() == '\n' || number.back() == ' ')) number.pop_back();
@@ -309,9 +309,8 @@ std::pair<int, std::size_t> Loudness(const fs::path& raw) {
 double ModuleSeconds(const fs::path& module) {
   std::ifstream in(module, std::ios::binary);
   const std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  openmpt_module* m = openmpt_module_create_from_memory2(bytes.data(), bytes.size(), openmpt_log_func_silent,
-                                                         nullptr, openmpt_error_func_ignore, nullptr, nullptr,
-                                                         nullptr, nullptr);
+  openmpt_module* m = openmpt_module_create_from_memory2(bytes.data(), bytes.size(), openmpt_log_func_silent, nullptr,
+                                                         openmpt_error_func_ignore, nullptr, nullptr, nullptr, nullptr);
   if (m == nullptr) return NAN;
   const double seconds = openmpt_module_get_duration_seconds(m);
   openmpt_module_destroy(m);
@@ -433,8 +432,7 @@ int RunParent(const Options& options, const char* self) {
   if (options.audio == "disk") {
     const auto [peak, nonzero] = Loudness(recording);
     const double recorded_s = static_cast<double>(fs::file_size(recording)) / (kRate * 4.0);
-    std::printf("  music: %.1f s recorded, peak %d, %s\n", recorded_s, peak,
-                nonzero > 0 ? "audible" : "SILENT");
+    std::printf("  music: %.1f s recorded, peak %d, %s\n", recorded_s, peak, nonzero > 0 ? "audible" : "SILENT");
   }
 
   // The music decoded alone, as fast as it goes.

@@ -61,7 +61,7 @@ TEST(Window, DefinitionAtStart) {
   }
   EXPECT_EQ(grey, 25 - 4);  // stars 4, 7, 13 and 16 lie below the inner area
   EXPECT_EQ(white, 18);
-  EXPECT_EQ(f.At(1 + 12, 140 + 21), kGrey);  // star 0 at (180, 315) twips
+  EXPECT_EQ(f.At(1 + 12, 140 + 21), kGrey);   // star 0 at (180, 315) twips
   EXPECT_EQ(f.At(1 + 28, 140 + 13), kWhite);  // star 25 at (420, 195)
 }
 

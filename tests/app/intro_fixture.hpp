@@ -46,8 +46,7 @@ inline const Assets& SharedAssets() {
 // the program does it, on a virtual clock starting when Form_Load returns.
 class HeadlessIntro {
  public:
-  explicit HeadlessIntro(const ProgramFolder& folder)
-      : folder_(folder.Path()), bassmod_(folder.Path()) {
+  explicit HeadlessIntro(const ProgramFolder& folder) : folder_(folder.Path()), bassmod_(folder.Path()) {
     form_ = std::make_unique<ZENOrA>(backend_, bassmod_, SharedAssets(), folder.Path());
     form_->Form_Initialize();
     form_->Form_Load();

@@ -57,7 +57,7 @@ struct Decoded {
 
 Decoded Decode(const std::filesystem::path& path) {
   const std::unique_ptr<IMG_Animation, decltype(&IMG_FreeAnimation)> animation(IMG_LoadAnimation(path.c_str()),
-                                                                                &IMG_FreeAnimation);
+                                                                               &IMG_FreeAnimation);
   if (!animation) throw std::runtime_error(std::string("cannot decode: ") + IMG_GetError());
   Decoded out{animation->w, animation->h, {}, {}};
   for (int i = 0; i < animation->count; ++i) {
@@ -92,7 +92,7 @@ TEST(GifWriter, FramesDecodeExactlyWithTheirDelays) {
   frames.back().Line(3, 5, 50, 30, 0);  // a black line: a small changed rectangle
   frames.push_back(frames.back());
   for (int i = 0; i < 40; ++i) frames.back().Set(10 + i, 20, Rgb(i, 250, i));  // colours outside the first palette
-  frames.push_back(Banded(60, 40));  // and back
+  frames.push_back(Banded(60, 40));                                            // and back
 
   zenora::GifWriter gif(dir / "a.gif", 60, 40, 2);
   for (const Surface& f : frames) gif.AddFrame(f);
@@ -201,9 +201,7 @@ TEST(GifWriter, RefusesWhatItCannotWriteAndLeavesNoBrokenFile) {
   EXPECT_TRUE(std::filesystem::exists(dir / "done.gif"));
 }
 
-std::optional<zenora::CaptureOptions> Parse(std::vector<std::string> args) {
-  return zenora::ParseCaptureOptions(args);
-}
+std::optional<zenora::CaptureOptions> Parse(std::vector<std::string> args) { return zenora::ParseCaptureOptions(args); }
 
 TEST(CaptureOptions, GifAloneOrWithFrames) {
   const auto gif_only = Parse({"--out", "d", "--gif", "3"});
@@ -233,8 +231,8 @@ TEST(CaptureOptions, RefusesBadGifLengths) {
     EXPECT_FALSE(Parse({"--out", "d", "--gif", bad})) << '"' << bad << '"';
   }
   EXPECT_FALSE(Parse({"--out", "d", "--gif", "2", "--gif", "3"}));
-  EXPECT_FALSE(Parse({"--out", "d"}));         // nothing to capture
-  EXPECT_FALSE(Parse({"--gif", "2"}));         // nowhere to put it
+  EXPECT_FALSE(Parse({"--out", "d"}));  // nothing to capture
+  EXPECT_FALSE(Parse({"--gif", "2"}));  // nowhere to put it
   EXPECT_FALSE(Parse({"--out", "d", "--gif"}));
 }
 

@@ -31,7 +31,8 @@ double ResidentMb() {
 }
 
 bool Check(BOOL ok, const char* call, int cycle) {
-  if (ok == 0) std::fprintf(stderr, "load_cycles: %s failed in cycle %d with code %d\n", call, cycle, BASSMOD_ErrorGetCode());
+  if (ok == 0)
+    std::fprintf(stderr, "load_cycles: %s failed in cycle %d with code %d\n", call, cycle, BASSMOD_ErrorGetCode());
   return ok != 0;
 }
 
@@ -60,7 +61,8 @@ int main(int argc, char** argv) {
     if (!Check(loaded, "BASSMOD_MusicLoad", i) || !Check(BASSMOD_MusicPlay(), "BASSMOD_MusicPlay", i)) return false;
     BASSMOD_MusicFree();
     if (i % 100 == 99) {
-      return Check(BASSMOD_Free(), "BASSMOD_Free", i) && Check(BASSMOD_Init(BASSMOD_DEVICE_DEFAULT, kRate, 0), "BASSMOD_Init", i);
+      return Check(BASSMOD_Free(), "BASSMOD_Free", i) &&
+             Check(BASSMOD_Init(BASSMOD_DEVICE_DEFAULT, kRate, 0), "BASSMOD_Init", i);
     }
     return true;
   };

@@ -58,8 +58,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (size > 0xFFFFFFFFu) return -1;
   // The program's flags (sensitive ramping, surround) and, for odd sizes, the
   // loop flag with plain ramping: both render paths get their share.
-  const DWORD flags = size % 2 == 0 ? BASSMOD_MUSIC_RAMPS | BASSMOD_MUSIC_SURROUND
-                                    : BASSMOD_MUSIC_LOOP | BASSMOD_MUSIC_RAMP;
+  const DWORD flags =
+      size % 2 == 0 ? BASSMOD_MUSIC_RAMPS | BASSMOD_MUSIC_SURROUND : BASSMOD_MUSIC_LOOP | BASSMOD_MUSIC_RAMP;
 
   const BOOL loaded = BASSMOD_MusicLoad(1, data, 0, static_cast<DWORD>(size), flags);
   const int code = BASSMOD_ErrorGetCode();

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-
 #include "toolkit/errors.hpp"
 
 namespace stars {

@@ -49,7 +49,7 @@ TEST(Surface, LinesIncludeBothEndsAndClipToTheGrid) {
   EXPECT_EQ(s.At(8, 4), kWhite);
   int lit = 0;
   for (const tk::Pixel p : s.Pixels()) lit += p == kWhite;
-  EXPECT_EQ(lit, 8);  // one pixel per column of the longer axis
+  EXPECT_EQ(lit, 8);           // one pixel per column of the longer axis
   s.Line(-5, 5, 20, 5, kRed);  // runs off both sides without harm
   EXPECT_EQ(s.At(0, 5), kRed);
   EXPECT_EQ(s.At(9, 5), kRed);

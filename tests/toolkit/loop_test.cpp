@@ -58,7 +58,7 @@ TEST(MouseRouting, TheControlPressedKeepsThePointerUntilRelease) {
   w.Send(Kind::Move, 11, 11, 2);   // over the box, still the form's
   w.Send(Kind::Move, -40, 90, 2);  // outside the window, still the form's
   w.Send(Kind::Up, 11, 11, 2);
-  w.Send(Kind::Move, 11, 11, 0);   // released: the box again
+  w.Send(Kind::Move, 11, 11, 0);  // released: the box again
   EXPECT_EQ(w.log, (std::vector<std::string>{"form down 2 30,30", "form move 2 165,165", "form move 2 -600,1350",
                                              "form up 2 165,165", "box move 0 15,15"}));
 }
@@ -147,8 +147,10 @@ TEST(MessageLoop, RepaintingTheDamageEqualsPaintingEverything) {
       case 2: text.SetCaption(std::string(static_cast<std::size_t>(next(12)), 'A' + next(26))); break;
       case 3: text.SetForeColor(tk::Rgb(next(256), 0, 0)); break;
       case 4: form.Cls(); break;
-      case 5: form.Line(static_cast<float>(next(900)), static_cast<float>(next(600)), static_cast<float>(next(900)),
-                        static_cast<float>(next(600)), tk::Rgb(0, 0, 255)); break;
+      case 5:
+        form.Line(static_cast<float>(next(900)), static_cast<float>(next(600)), static_cast<float>(next(900)),
+                  static_cast<float>(next(600)), tk::Rgb(0, 0, 255));
+        break;
       case 6: box.SetBounds(static_cast<float>(next(900)), static_cast<float>(next(600)), 135, 135); break;
       default: strip.SetTop(static_cast<float>(300 + next(3) * 15)); break;
     }
@@ -163,11 +165,11 @@ TEST(MessageLoop, RepaintingTheDamageEqualsPaintingEverything) {
 
 TEST(Runtime, UntrappedErrorsShowTheRuntimeBoxAndEndWithStatusOne) {
   tk::HeadlessBackend backend;
-  EXPECT_EQ(tk::RunGuarded(backend, "prog", [] () -> int { throw tk::RuntimeError::SubscriptOutOfRange(); }), 1);
+  EXPECT_EQ(tk::RunGuarded(backend, "prog", []() -> int { throw tk::RuntimeError::SubscriptOutOfRange(); }), 1);
   ASSERT_EQ(backend.Boxes().size(), 1u);
   EXPECT_EQ(backend.Boxes()[0].title, "prog");
   EXPECT_EQ(backend.Boxes()[0].prompt, "Run-time error '9':\r\n\r\nSubscript out of range");
-  EXPECT_EQ(tk::RunGuarded(backend, "prog", [] () -> int { throw tk::ProgramEnd{0}; }), 0);
+  EXPECT_EQ(tk::RunGuarded(backend, "prog", []() -> int { throw tk::ProgramEnd{0}; }), 0);
   EXPECT_EQ(backend.Boxes().size(), 1u);
 }
 
