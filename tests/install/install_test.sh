@@ -29,7 +29,7 @@ fail() { echo "FAIL: $*"; [ -s "$work/intro.log" ] && sed 's/^/  | /' "$work/int
 prefix="$work/prefix"
 cmake --install "$build" --prefix "$prefix" >"$work/install.log" 2>&1 || { cat "$work/install.log"; fail "cmake --install failed"; }
 for f in lib/zenora-intro/ZENOrA_intro lib/zenora-intro/libbassmod.so lib/zenora-intro/LIGHT.S3M \
-         bin/zenora-intro share/applications/zenora-intro.desktop; do
+         bin/zenora-intro share/applications/org.example.zenora_intro.desktop; do
   [ -s "$prefix/$f" ] || fail "$f was not installed"
 done
 [ -x "$prefix/bin/zenora-intro" ] || fail "the launcher is not executable"
@@ -39,7 +39,7 @@ for size in 16 32 48; do
   icon="$prefix/share/icons/hicolor/${size}x${size}/apps/zenora-intro.png"
   [ "$(identify -format '%wx%h' "$icon" 2>/dev/null)" = "${size}x${size}" ] || fail "icon $icon is not ${size}x${size}"
 done
-entry="$prefix/share/applications/zenora-intro.desktop"
+entry="$prefix/share/applications/org.example.zenora_intro.desktop"
 grep -qx 'Exec=zenora-intro' "$entry" || fail "the desktop entry does not start the launcher"
 grep -qx 'Icon=zenora-intro' "$entry" || fail "the desktop entry does not name the installed icon"
 if command -v desktop-file-validate >/dev/null 2>&1; then
