@@ -11,6 +11,7 @@
 #   make soak        only the 2,000 load/free cycles under LeakSanitizer
 #   make gif         a 10 s GIF of the intro in build/capture/intro.gif
 #   make install     installs under PREFIX (default /usr/local)
+#   make deb         the Debian package build/zenora-intro_VERSION_amd64.deb
 #   make format      formats every C and C++ file with clang-format
 MAKEFLAGS += --no-print-directory
 
@@ -27,7 +28,7 @@ SANITIZER_ENV = ASAN_OPTIONS=$(ASAN_CHECKS) \
                 LSAN_OPTIONS=suppressions=$(CURDIR)/tools/lsan-suppressions.txt:print_suppressions=0 \
                 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
-.PHONY: all deps configure build run test clean timing test-asan fuzz fuzz-build soak gif install format format-check
+.PHONY: all deps configure build run test clean timing test-asan fuzz fuzz-build soak gif install deb format format-check
 
 all: build
 
@@ -89,6 +90,9 @@ format-check: deps
 
 install: build
 	cmake --install $(BUILD) --prefix $(PREFIX)
+
+deb: build
+	cd $(BUILD) && cpack -G DEB
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

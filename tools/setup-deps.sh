@@ -8,6 +8,7 @@ packages=(
   libsdl2-dev libsdl2-image-dev libx11-dev libopenmpt-dev openmpt123 libgif-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xdotool x11-apps x11-utils imagemagick xfonts-base desktop-file-utils
+  dpkg-dev file lintian appstream
   clang libclang-rt-14-dev valgrind clang-format clang-tidy
 )
 
