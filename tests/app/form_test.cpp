@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,15 @@ namespace fs = std::filesystem;
 using Kind = tk::MouseEvent::Kind;
 const fs::path kBuildDir = ZENORA_BUILD_DIR;
 constexpr tk::Pixel kBlack = 0x000000, kWhite = 0xFFFFFF, kGrey = 0xA5A5A5;
+
+// Pixels of this colour in rows y0 to y1 - 1.
+int Count(const tk::Surface& f, int y0, int y1, tk::Pixel colour) {
+  int n = 0;
+  for (int y = y0; y < y1; ++y) {
+    for (int x = 0; x < 320; ++x) n += f.At(x, y) == colour;
+  }
+  return n;
+}
 
 const Assets& Art() {
   static const Assets assets = LoadAssets();
@@ -39,15 +49,15 @@ struct Intro {
     backend.Inject(tk::MouseEvent{kind, x, y, button, 0});
     form.Loop().DoEvents();
   }
-  // One field of the state as its JSON text; "star_Left 39" is one element.
+  // One field of the state as its JSON text; "star_Left[39]" is one element.
   std::string Field(const std::string& name) const {
-    const auto space = name.find(' ');
-    const std::string key = name.substr(0, space), state = form.StateJson(backend.GetClock().NowMs());
+    const auto index = name.find('[');
+    const std::string key = name.substr(0, index), state = form.StateJson(backend.GetClock().NowMs());
     auto at = state.find("\"" + key + "\": ");
     if (at == std::string::npos) return "<no " + key + ">";
     at += key.size() + 4;
-    if (space != std::string::npos) {
-      for (int i = std::stoi(name.substr(space)); i > 0; --i) at = state.find(',', at) + 1;
+    if (index != std::string::npos) {
+      for (int i = std::stoi(name.substr(index + 1)); i > 0; --i) at = state.find(',', at) + 1;
       at = state.find_first_not_of("[ ", at);
     }
     const auto end = state[at] == '{'   ? state.find('}', at) + 1
@@ -56,6 +66,7 @@ struct Intro {
     return state.substr(at, end - at);
   }
   int Int(const std::string& name) const { return std::stoi(Field(name)); }
+  bool Enabled(const std::string& timer) const { return Field(timer).starts_with("{\"Enabled\": true"); }
 };
 
 // Runs the program from folder as main does; body gets the running intro.
@@ -69,26 +80,26 @@ int RunHeadless(tk::HeadlessBackend& backend, const fs::path& folder, const std:
 
 // What holds in every frame: the picture shows except for the black logo in
 // the top right (its points lie within 4.9 units of the origin, so the
-// projection keeps it in x 231-318, y 32-110), nothing shows on the frame rows
-// of the strips, and repainting only what changed equals painting everything.
+// projection keeps it in x 231-318, y 32-110; the start figure of the first
+// frame in x 255-291, y 40-58), nothing shows on the frame rows of the strips,
+// and repainting only what changed equals painting everything.
 void ExpectSoundFrame(const Intro& in, std::int64_t ms) {
   const tk::Surface& f = in.Frame();
   tk::Surface full;
   in.form.Form().Compose(full);
   ASSERT_EQ(f, full) << "at " << ms;
+  const bool first = ms == 20;
   int logo = 0;
   for (int y = 0; y < 128; ++y) {
     for (int x = 0; x < 320; ++x) {
-      if (x >= 304 && x < 313 && y >= 8 && y < 17) continue;  // the close glyph
-      if (f.At(x, y) == Art().window.At(x, y)) continue;
-      ASSERT_TRUE(f.At(x, y) == kBlack && x >= 231 && y >= 32 && y <= 110) << x << "," << y << " at " << ms;
+      if ((x >= 304 && x < 313 && y >= 8 && y < 17) || f.At(x, y) == Art().window.At(x, y)) continue;
+      const bool inside = first ? x >= 255 && x <= 291 && y >= 40 && y <= 58 : x >= 231 && y >= 32 && y <= 110;
+      ASSERT_TRUE(f.At(x, y) == kBlack && inside) << x << "," << y << " at " << ms;
       ++logo;
     }
   }
   ASSERT_TRUE(ms == 0 || logo > 40) << "at " << ms;
-  for (const int y : {128, 138, 139, 173, 174, 184, 185, 188}) {
-    for (int x = 0; x < 320; ++x) ASSERT_EQ(f.At(x, y), kBlack) << x << "," << y << " at " << ms;
-  }
+  for (const int y : {128, 138, 139, 173, 174, 184, 185, 188}) ASSERT_EQ(Count(f, y, y + 1, kBlack), 320) << y;
 }
 
 // The window as it shows before the first tick.
@@ -101,21 +112,12 @@ void ExpectWindowAtStart(const Intro& in) {
     for (int x = 0; x < 9; ++x) ASSERT_EQ(f.At(304 + x, 8 + y), Art().close_normal.At(x, y)) << x << "," << y;
   }
   for (const int top : {129, 175}) {  // white text on black in both banners
-    int white = 0;
-    for (int y = top; y < top + 9; ++y) {
-      for (int x = 1; x < 320; ++x) {
-        ASSERT_TRUE(f.At(x, y) == kBlack || f.At(x, y) == kWhite) << x << "," << y;
-        white += f.At(x, y) == kWhite;
-      }
-    }
-    EXPECT_GT(white, 200) << "banner at " << top;
+    EXPECT_EQ(Count(f, top, top + 9, kBlack) + Count(f, top, top + 9, kWhite), 9 * 320) << top;
+    EXPECT_GT(Count(f, top, top + 9, kWhite), 200) << top;
   }
   // Every star in the strip's inner area shows; stars 4, 7, 13 and 16 lie below it.
-  int grey = 0, white = 0;
-  for (int y = 140; y < 173; ++y) {
-    for (int x = 1; x < 320; ++x) grey += f.At(x, y) == kGrey, white += f.At(x, y) == kWhite;
-  }
-  EXPECT_EQ(grey * 100 + white, (25 - 4) * 100 + 18);
+  EXPECT_EQ(Count(f, 140, 173, kGrey), 25 - 4);
+  EXPECT_EQ(Count(f, 140, 173, kWhite), 18);
   EXPECT_EQ(f.At(1 + 12, 140 + 21), kGrey);   // star 0 at (180, 315) twips
   EXPECT_EQ(f.At(1 + 28, 140 + 13), kWhite);  // star 25 at (420, 195)
   ExpectSoundFrame(in, 0);
@@ -123,102 +125,77 @@ void ExpectWindowAtStart(const Intro& in) {
 
 // One run of the form, checked in turn at the instants where its numbers show.
 TEST(Intro, WindowLogoStarsTickerAndMusicKeepTheirTimeline) {
-  struct Check {
-    std::int64_t ms;
-    std::string field, want;
-  };
-  std::vector<Check> checks{
-      {0, "EdgeCount", "24"},
-      {0, "MusicFile", "\"" + kBuildDir.string() + "/LIGHT.S3M\""},
+  // "ms field value": the field's JSON text at that instant.
+  std::vector<std::string> timeline{
+      "0 EdgeCount 24", "0 MusicFile \"" + kBuildDir.string() + "/LIGHT.S3M\"",
       // The first frame is drawn with the angles at 0, then they grow by the
       // start spins 2, 3, 4 each tick until TimerTune picks 4, 4, 4 at 1 s.
-      {20, "AngleA", "2"},
-      {40, "AngleB", "6"},
-      {980, "AngleC", "196"},
-      {980, "SpinA", "2"},
-      {1000, "SpinA", "4"},
-      {1000, "SpinB", "4"},
-      {1000, "SpinC", "4"},
-      {1020, "AngleC", "204"},
+      "20 AngleA 2", "40 AngleB 6", "980 AngleC 196", "980 SpinA 2", "1000 SpinA 4", "1000 SpinB 4", "1000 SpinC 4",
+      "1020 AngleC 204",
       // Stars 1 and 32 fall below 0 and wrap in the first tick; star 4 comes
       // to exactly 10 and wraps in tick 28, star 39 from 1 in tick 167 and
       // from -6 in tick 385; a wrapped star moves from 4790 on the next tick.
-      {20, "star_Left 0", "179"},
-      {20, "star_Left 1", "4790"},
-      {20, "star_Left 32", "4790"},
-      {40, "star_Left 32", "4777"},
-      {540, "star_Left 4", "15"},
-      {560, "star_Left 4", "4790"},
-      {3320, "star_Left 39", "23"},
-      {3340, "star_Left 39", "4790"},
-      {7680, "star_Left 39", "16"},
-      {7700, "star_Left 39", "4790"},
+      "20 star_Left[0] 179", "20 star_Left[1] 4790", "20 star_Left[32] 4790", "40 star_Left[32] 4777",
+      "540 star_Left[4] 15", "560 star_Left[4] 4790", "3320 star_Left[39] 23", "3340 star_Left[39] 4790",
+      "7680 star_Left[39] 16", "7700 star_Left[39] 4790",
       // The ticker shows row 1 after the first hold and step down, and again a pass later.
-      {5329, "InfoIndex", "0"},
-      {5330, "InfoIndex", "1"},
-      {5330 + 84970, "InfoIndex", "1"},
+      "5329 InfoIndex 0", "5330 InfoIndex 1", "90300 InfoIndex 1",
       // The music restarts on the 270th TimerTune tick.
-      {269'000, "TuneSeconds", "269"},
-      {270'000, "TuneSeconds", "0"},
-      {271'000, "TuneSeconds", "1"},
-  };
-  // The ticker: the first ramp tick by tick, through the greys and back.
+      "269000 TuneSeconds 269", "270000 TuneSeconds 0", "271000 TuneSeconds 1"};
+  // The first ramp tick by tick, through the greys and back.
   const char* greys[] = {"16777215", "14737632", "12632256", "8421504", "4210752", "0"};
   for (int i = 0; i < 6; ++i) {
-    checks.push_back({5055 + 55 * i, "lblInfos_ForeColor", greys[i]});
-    checks.push_back({5385 + 55 * i, "lblInfos_ForeColor", greys[5 - i]});
+    timeline.push_back(std::to_string(5055 + 55 * i) + " lblInfos_ForeColor " + greys[i]);
+    timeline.push_back(std::to_string(5385 + 55 * i) + " lblInfos_ForeColor " + greys[5 - i]);
   }
   // Two passes through the rows: each comes up, black, 330 ms after its
   // predecessor's hold of five ticks (250 ms for the pauses 3, 7 and 13, else
   // 1000 ms) ended, and is held once the colour is back to white.
   std::string caption = "\"\"";
-  for (std::int64_t k = 1, at = 5330; k <= 35; ++k) {
+  for (std::int64_t k = 1, at = 5330; k <= 35; ++k, at += 330) {
     const std::size_t row = k % 17;
-    const std::string hold = row == 3 || row == 7 || row == 13 ? "250" : "1000";
-    const std::string text_timer = "{\"Enabled\": true, \"Interval\": " + hold + "}";
+    const int hold = row == 3 || row == 7 || row == 13 ? 250 : 1000;
+    const std::string text_timer = " TimerText {\"Enabled\": true, \"Interval\": " + std::to_string(hold) + "}";
     EXPECT_LE(tk::TextWidth(ticker::kInfoTexts[row]), 289) << row;
-    checks.push_back({at - 1, "lblInfos_Caption", caption});
+    timeline.push_back(std::to_string(at - 1) + " lblInfos_Caption " + caption);
     caption = "\"" + std::string(ticker::kInfoTexts[row]) + "\"";
-    checks.push_back({at, "lblInfos_Caption", caption});
-    checks.push_back({at, "lblInfos_ForeColor", "0"});
-    checks.push_back({at + 330, "TimerText", text_timer});
-    at += 330 + 5 * std::stoi(hold);
-    checks.push_back({at - 1, "TimerText", text_timer});
-    checks.push_back({at, "TimerFadeIn", "{\"Enabled\": true, \"Interval\": 55}"});
-    at += 330;
+    timeline.push_back(std::to_string(at) + " lblInfos_Caption " + caption);
+    timeline.push_back(std::to_string(at) + " lblInfos_ForeColor 0");
+    timeline.push_back(std::to_string(at + 330) + text_timer);
+    at += 330 + 5 * hold;
+    timeline.push_back(std::to_string(at - 1) + text_timer);
+    timeline.push_back(std::to_string(at) + " TimerFadeIn {\"Enabled\": true, \"Interval\": 55}");
   }
   for (const std::size_t row : {0, 3, 7, 13}) EXPECT_EQ(ticker::kInfoTexts[row], "");
-  std::stable_sort(checks.begin(), checks.end(), [](const Check& a, const Check& b) { return a.ms < b.ms; });
+  std::stable_sort(timeline.begin(), timeline.end(),
+                   [](const std::string& a, const std::string& b) { return std::stoll(a) < std::stoll(b); });
 
   tk::HeadlessBackend backend;
   const int status = RunHeadless(backend, kBuildDir, [&](Intro& in) {
     in.RunUntil(0);
     ExpectWindowAtStart(in);
-    in.RunUntil(20);  // the start figure, where the projection puts it
-    for (int y = 0; y < 128; ++y) {
-      for (int x = 0; x < 300; ++x) {
-        const bool logo = in.Frame().At(x, y) != Art().window.At(x, y);
-        ASSERT_TRUE(!logo || (x >= 255 && x <= 291 && y >= 40 && y <= 58)) << x << "," << y;
-      }
-    }
-    for (const Check& c : checks) {
-      in.RunUntil(c.ms);
-      ASSERT_EQ(in.Field(c.field), c.want) << c.field << " at " << c.ms << " ms";
+    for (const std::string& check : timeline) {
+      std::istringstream parts(check);
+      std::int64_t ms = 0;
+      std::string field, want;
+      std::getline(parts >> ms >> field >> std::ws, want);
+      in.RunUntil(ms);
+      ASSERT_EQ(in.Field(field), want) << field << " at " << ms << " ms";
       int ticker_timers = 0;
-      for (const char* t : {"TimerText", "TimerFadeIn", "TimerFadeOut"}) {
-        ticker_timers += in.Field(t).find("true") != std::string::npos;
-      }
-      ASSERT_EQ(ticker_timers, 1) << "at " << c.ms;
-      const int a = in.Int("SpinA"), b = in.Int("SpinB"), s = in.Int("SpinC");
-      ASSERT_TRUE(c.ms < 1000 || (a >= 3 && a <= 4 && b >= 2 && b <= 5 && s >= 1 && s <= 6)) << c.ms;
-      ExpectSoundFrame(in, c.ms);
+      for (const char* t : {"TimerText", "TimerFadeIn", "TimerFadeOut"}) ticker_timers += in.Enabled(t);
+      ASSERT_EQ(ticker_timers, 1) << "at " << ms;
+      const int a = in.Int("SpinA"), b = in.Int("SpinB"), c = in.Int("SpinC");
+      ASSERT_TRUE(ms < 1000 || (a >= 3 && a <= 4 && b >= 2 && b <= 5 && c >= 1 && c <= 6)) << ms;
+      ExpectSoundFrame(in, ms);
     }
   });
   EXPECT_EQ(status, 0);
   EXPECT_TRUE(backend.Boxes().empty());
 }
 
-TEST(Music, AMissingFileGivesTwoBoxesAtStartAndAtEveryRestartAndTheWindowRunsOn) {
+// One session without the music file: two boxes at start and at every
+// restart, the window runs on; then the mouse rules, up to the closing click.
+TEST(Session, WithoutMusicBoxesAtEveryRestartDragHoverAndTheClosingClick) {
   const fs::path folder = fs::temp_directory_path() / ("zenora-nomusic-" + std::to_string(getpid()));
   fs::remove_all(folder);
   fs::create_directories(folder);
@@ -238,6 +215,50 @@ TEST(Music, AMissingFileGivesTwoBoxesAtStartAndAtEveryRestartAndTheWindowRunsOn)
     ASSERT_EQ(boxes.size(), 6u);
     EXPECT_EQ(boxes[4].prompt + boxes[5].prompt, boxes[0].prompt + boxes[1].prompt);
     EXPECT_GE(in.Int("AngleA"), 2 * 50 + 3 * 26950);  // the logo turns on
+
+    // The grabbed point stays under the pointer, whichever button.
+    for (const std::int16_t button : {1, 2, 4}) {
+      const int left = in.Int("Left"), top = in.Int("Top");
+      in.Mouse(Kind::Down, 100, 50, button);
+      in.Mouse(Kind::Move, 130, 60, button);
+      in.Mouse(Kind::Up, 130, 60, button);
+      EXPECT_EQ((in.Int("Left") - left) * 1000 + in.Int("Top") - top, 450'150) << button;
+    }
+    // Presses on the star strip, the banners and the close glyph do not drag.
+    const std::string before = in.Field("Left") + "," + in.Field("Top");
+    for (const auto& [x, y] : {std::pair{100, 150}, {100, 132}, {100, 178}, {306, 10}}) {
+      in.Mouse(Kind::Down, x, y);
+      in.Mouse(Kind::Move, x + 40, y + 5);
+      in.Mouse(Kind::Up, x + 40, y + 5);
+    }
+    EXPECT_EQ(in.Field("Left") + "," + in.Field("Top"), before);
+    // Three moves at once: the first one's yield runs the others inside it,
+    // and each reads the window's place afresh.
+    in.Mouse(Kind::Down, 100, 50);
+    for (int i = 0; i < 3; ++i) backend.Inject(tk::MouseEvent{Kind::Move, 110, 50, 1, 0});
+    const int left = in.Int("Left");
+    in.form.Loop().DoEvents();
+    EXPECT_EQ(in.Int("Left") - left, 3 * 150);
+    in.Mouse(Kind::Move, -2000, -900);  // off the screen is allowed
+    EXPECT_LT(backend.WindowY(), 0);
+    in.Mouse(Kind::Up, -2000, -900);
+
+    // The hover glyph shows from a move over the normal one until the next
+    // move over the form's own surface; not on a move over the star strip.
+    EXPECT_EQ(in.Field("cmdClose_Visible"), "false");
+    in.Mouse(Kind::Move, 306, 10, 0);
+    in.RunUntil(540'020);
+    EXPECT_EQ(in.Frame().At(307, 10), 0xC6C6C6u);
+    in.Mouse(Kind::Move, 200, 10, 0);
+    in.RunUntil(540'040);
+    EXPECT_EQ(in.Frame().At(307, 10), kWhite);
+    in.Mouse(Kind::Move, 306, 10, 0);
+    in.Mouse(Kind::Move, 306, 150, 0);
+    EXPECT_EQ(in.Field("cmdClose_Visible"), "true");
+    in.Mouse(Kind::Move, 307, 12, 0);  // on the grey glyph nothing runs
+    in.Mouse(Kind::Down, 307, 12);
+    in.Mouse(Kind::Up, 307, 12);
+    ADD_FAILURE() << "the click did not end the program";
   });
   EXPECT_EQ(status, 0);
   fs::remove_all(folder);
@@ -274,57 +295,6 @@ TEST(StartUp, RefusalsShowOneBoxAndNoWindow) {
     }
     if (library) dlclose(library);
   }
-}
-
-TEST(Mouse, AnyButtonDragsFromThePictureHoverShowsAndTheClickEnds) {
-  tk::HeadlessBackend backend;
-  const int status = RunHeadless(backend, kBuildDir, [&](Intro& in) {
-    // The grabbed point stays under the pointer, whichever button.
-    for (const std::int16_t button : {1, 2, 4}) {
-      const int left = in.Int("Left"), top = in.Int("Top");
-      in.Mouse(Kind::Down, 100, 50, button);
-      in.Mouse(Kind::Move, 130, 60, button);
-      in.Mouse(Kind::Up, 130, 60, button);
-      EXPECT_EQ(in.Int("Left") - left, 30 * 15) << button;
-      EXPECT_EQ(in.Int("Top") - top, 10 * 15) << button;
-    }
-    // Presses on the star strip, the banners and the close glyph do not drag.
-    const std::string before = in.Field("Left") + "," + in.Field("Top");
-    for (const auto& [x, y] : {std::pair{100, 150}, {100, 132}, {100, 178}, {306, 10}}) {
-      in.Mouse(Kind::Down, x, y);
-      in.Mouse(Kind::Move, x + 40, y + 5);
-      in.Mouse(Kind::Up, x + 40, y + 5);
-    }
-    EXPECT_EQ(in.Field("Left") + "," + in.Field("Top"), before);
-    // Three moves at once: the first one's yield runs the others inside it,
-    // and each reads the window's place afresh.
-    in.Mouse(Kind::Down, 100, 50);
-    for (int i = 0; i < 3; ++i) backend.Inject(tk::MouseEvent{Kind::Move, 110, 50, 1, 0});
-    const int left = in.Int("Left");
-    in.form.Loop().DoEvents();
-    EXPECT_EQ(in.Int("Left") - left, 3 * 150);
-    in.Mouse(Kind::Move, -2000, -900);  // off the screen is allowed
-    EXPECT_LT(backend.WindowY(), 0);
-    in.Mouse(Kind::Up, -2000, -900);
-
-    // The hover glyph shows from a move over the normal one until the next
-    // move over the form's own surface; not on a move over the star strip.
-    EXPECT_EQ(in.Field("cmdClose_Visible"), "false");
-    in.Mouse(Kind::Move, 306, 10, 0);
-    in.RunUntil(20);
-    EXPECT_EQ(in.Frame().At(307, 10), 0xC6C6C6u);
-    in.Mouse(Kind::Move, 200, 10, 0);
-    in.RunUntil(40);
-    EXPECT_EQ(in.Frame().At(307, 10), kWhite);
-    in.Mouse(Kind::Move, 306, 10, 0);
-    in.Mouse(Kind::Move, 306, 150, 0);
-    EXPECT_EQ(in.Field("cmdClose_Visible"), "true");
-    in.Mouse(Kind::Move, 307, 12, 0);  // on the grey glyph nothing runs
-    in.Mouse(Kind::Down, 307, 12);
-    in.Mouse(Kind::Up, 307, 12);
-    ADD_FAILURE() << "the click did not end the program";
-  });
-  EXPECT_EQ(status, 0);
 }
 
 long ResidentKiB() {
