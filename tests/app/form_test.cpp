@@ -78,7 +78,7 @@ int RunHeadless(tk::HeadlessBackend& backend, const fs::path& folder, const std:
   });
 }
 
-// What holds in every frame: the picture shows except for the black logo in
+// What holds in every frame: the picture shows except for one logo, black, in
 // the top right (its points lie within 4.9 units of the origin, so the
 // projection keeps it in x 231-318, y 32-110; the start figure of the first
 // frame in x 255-291, y 40-58), nothing shows on the frame rows of the strips,
@@ -98,7 +98,7 @@ void ExpectSoundFrame(const Intro& in, std::int64_t ms) {
       ++logo;
     }
   }
-  ASSERT_TRUE(ms == 0 || logo > 40) << "at " << ms;
+  ASSERT_TRUE(ms == 0 || (logo > 40 && logo < 600)) << logo << " logo pixels at " << ms;
   for (const int y : {128, 138, 139, 173, 174, 184, 185, 188}) ASSERT_EQ(Count(f, y, y + 1, kBlack), 320) << y;
 }
 
