@@ -36,24 +36,20 @@ int main(int argc, char** argv) {
   setenv("SDL_AUDIODRIVER", "dummy", 0);
   const DWORD flags = BASSMOD_MUSIC_RAMPS | BASSMOD_MUSIC_SURROUND;  // as the program loads it
   const auto cycle = [&](int i) {
-    bool ok = (i % 2 == 0 ? BASSMOD_MusicLoad(0, path.c_str(), 0, 0, flags)
-                          : BASSMOD_MusicLoad(1, bytes.data(), 0, static_cast<DWORD>(bytes.size()), flags)) &&
-              BASSMOD_MusicPlay();
+    const bool ok = (i % 2 == 0 ? BASSMOD_MusicLoad(0, path.c_str(), 0, 0, flags)
+                                : BASSMOD_MusicLoad(1, bytes.data(), 0, static_cast<DWORD>(bytes.size()), flags)) &&
+                    BASSMOD_MusicPlay();
     if (ok) BASSMOD_MusicFree();
-    if (ok && i % 100 == 99) ok = BASSMOD_Free() && BASSMOD_Init(BASSMOD_DEVICE_DEFAULT, 44100, 0);
-    if (!ok) std::fprintf(stderr, "load_cycles: cycle %d failed with code %d\n", i, BASSMOD_ErrorGetCode());
-    return ok;
+    return ok && (i % 100 != 99 || (BASSMOD_Free() && BASSMOD_Init(BASSMOD_DEVICE_DEFAULT, 44100, 0)));
   };
-  if (bytes.empty() || !BASSMOD_Init(BASSMOD_DEVICE_DEFAULT, 44100, 0)) {
-    std::fprintf(stderr, "load_cycles: cannot read %s or open the output\n", path.c_str());
-    return 1;
-  }
-  for (int i = 0; i < 20; ++i) {  // the allocator and SDL settle first
-    if (!cycle(i)) return 1;
-  }
+  bool ok = !bytes.empty() && BASSMOD_Init(BASSMOD_DEVICE_DEFAULT, 44100, 0);
+  for (int i = 0; ok && i < 20; ++i) ok = cycle(i);  // the allocator and SDL settle first
   const double before = ResidentMb();
-  for (int i = 0; i < std::atoi(argv[2]); ++i) {
-    if (!cycle(i)) return 1;
+  for (int i = 0; ok && i < std::atoi(argv[2]); ++i) ok = cycle(i);
+  if (!ok) {
+    std::fprintf(stderr, "load_cycles: %s failed to load, play or free: code %d\n", path.c_str(),
+                 BASSMOD_ErrorGetCode());
+    return 1;
   }
   const double growth = ResidentMb() - before;
   BASSMOD_Free();

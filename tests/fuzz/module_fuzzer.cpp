@@ -1,9 +1,8 @@
-// libFuzzer over what the program does with a module, from bytes in memory:
-// the library's C interface loads, plays and frees it, then its player renders
-// a second of it block by block as the audio callback does (no sound device,
-// so a second of music costs milliseconds). Besides the sanitizers, the
-// contract is checked: a call fails exactly when it leaves a non-zero code, a
-// failed load leaves nothing to play, and the C interface and the loader agree.
+// libFuzzer over a module in memory: the C interface loads, plays and frees it
+// (no sound device), then the player renders a second of it block by block as
+// the audio callback does. Besides the sanitizers, the contract holds: a call
+// fails exactly when it leaves a non-zero code, a failed load leaves nothing
+// to play, and the C interface and the loader agree on what loads.
 #include <array>
 #include <cstdint>
 
@@ -29,8 +28,8 @@ bool RenderOneSecond(const std::uint8_t* data, std::size_t size, DWORD flags) {
   Require(player.play());
   std::array<std::int16_t, 2 * 1024> block{};
   for (int done = 0; done < 44100; done += 1024) player.render(block.data(), 1024, 44100);
-  std::uint32_t seconds = 0, orders = 0;
-  Require(player.length(true, seconds) && player.length(false, orders));
+  std::uint32_t length = 0;
+  Require(player.length(true, length) && player.length(false, length));
   return true;
 }
 
@@ -50,8 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const int code = BASSMOD_ErrorGetCode();
   Require((loaded != 0) == (code == BASSMOD_OK));
   if (loaded != 0) {
-    Require(BASSMOD_MusicPlay() != 0 && BASSMOD_MusicIsActive() == 1);
-    Require(BASSMOD_MusicGetLength(1) != static_cast<DWORD>(-1));
+    Require(BASSMOD_MusicPlay() && BASSMOD_MusicIsActive() == 1 && BASSMOD_MusicGetLength(1) != DWORD(-1));
   } else {
     Require(code == BASSMOD_ERROR_FORMAT || code == BASSMOD_ERROR_MEMORY || code == BASSMOD_ERROR_ILLEGAL_PARAM);
     Require(BASSMOD_MusicPlay() == 0 && BASSMOD_ErrorGetCode() == BASSMOD_ERROR_HANDLE);
