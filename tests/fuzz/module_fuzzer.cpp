@@ -18,19 +18,17 @@ void Require(bool condition) {
 }
 
 // False when the loader refuses the module.
-bool RenderOneSecond(const std::uint8_t* data, std::size_t size, DWORD flags) {
+bool RenderOneSecond(const std::uint8_t* data, std::size_t size, DWORD flags) try {
   bassmod::Player player;
-  try {
-    static_cast<void>(player.replace(bassmod::load_module_memory(data, 0, static_cast<std::uint32_t>(size), flags)));
-  } catch (const bassmod::Failure&) {
-    return false;
-  }
+  static_cast<void>(player.replace(bassmod::load_module_memory(data, 0, static_cast<std::uint32_t>(size), flags)));
   Require(player.play());
   std::array<std::int16_t, 2 * 1024> block{};
   for (int done = 0; done < 44100; done += 1024) player.render(block.data(), 1024, 44100);
   std::uint32_t length = 0;
   Require(player.length(true, length) && player.length(false, length));
   return true;
+} catch (const bassmod::Failure&) {
+  return false;
 }
 
 }  // namespace

@@ -15,13 +15,11 @@ namespace {
 
 // The number of the run-time error f raises; 0 for none.
 template <typename F>
-int ErrorOf(F&& f) {
-  try {
-    f();
-  } catch (const tk::RuntimeError& e) {
-    return e.Number();
-  }
+int ErrorOf(F&& f) try {
+  f();
   return 0;
+} catch (const tk::RuntimeError& e) {
+  return e.Number();
 }
 
 using Row = std::array<std::int32_t, 6>;

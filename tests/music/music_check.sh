@@ -1,9 +1,8 @@
 #!/usr/bin/env bash
 # usage: music_check.sh OPENMPT123 PYTHON3 MODULE WORKDIR
-# The intro's music, checked with the reference module player: a ScreamTracker 3
-# file of 4 to 8 channels that loads without complaint and plays once through in
-# 240 to 270 s (the program restarts it every 270 s); rendered, it peaks below
-# -1 dBFS and is clearly audible; and it is exactly what tools/make_music.py writes.
+# The intro's music in the reference player: an S3M of 4 to 8 channels that loads
+# without complaint and lasts 240 to 270 s (the program restarts it every 270 s),
+# peaks below -1 dBFS and is clearly audible, and is what tools/make_music.py writes.
 set -euo pipefail
 player=$1 python=$2 module=$3 work=$4
 fail() { echo "FAIL: $*" >&2; exit 1; }
