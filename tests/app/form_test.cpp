@@ -270,12 +270,10 @@ TEST(Session, WithoutMusicBoxesAtEveryRestartDragHoverAndTheClosingClick) {
     ASSERT_EQ(boxes.size(), 2u);
     EXPECT_EQ(boxes[0].prompt, "Can't Load Music\r\n\r\nError Code : 2\r\nCan't Open the File");
     EXPECT_EQ(boxes[1].prompt, "Can't play music\r\n\r\nError Code : 5\r\nInvalid Handle");
-    in.RunUntil(269'999);
-    EXPECT_EQ(boxes.size(), 2u);
-    in.RunUntil(270'000);
-    EXPECT_EQ(boxes.size(), 4u);
-    in.RunUntil(540'000);
-    ASSERT_EQ(boxes.size(), 6u);
+    for (const auto& [ms, count] : {std::pair{269'999, 2u}, {270'000, 4u}, {540'000, 6u}}) {
+      in.RunUntil(ms);
+      ASSERT_EQ(boxes.size(), count) << ms;
+    }
     EXPECT_EQ(boxes[4].prompt + boxes[5].prompt, boxes[0].prompt + boxes[1].prompt);
 
     // Any button drags, the grabbed point staying under the pointer. Then
