@@ -101,7 +101,7 @@ TEST(Assets, SizesDepthsAndColoursOfTheWindowsImages) {
   double sum = 0, sum_sq = 0, darkest = 255;
   for (int y = 25; y <= 75; ++y) {
     for (int x = 240; x <= 305; ++x) {
-      const tk::Pixel c = Art().window.At(x, y);
+      const auto c = static_cast<int>(Art().window.At(x, y));
       const int r = c >> 16 & 0xFF, g = c >> 8 & 0xFF, b = c & 0xFF;
       ASSERT_LE(std::abs(r - b), 16) << "not grey at " << x << ',' << y;
       const double v = (r + g + b) / 3.0;
@@ -279,7 +279,7 @@ TEST(Session, WithoutMusicBoxesAtEveryRestartDragHoverAndTheClosingClick) {
     // Any button drags, the grabbed point staying under the pointer. Then
     // three moves at once: the first one's yield runs the others inside it,
     // and each reads the window's place afresh.
-    for (const std::int16_t button : {1, 2, 4}) {
+    for (const std::int16_t button : {std::int16_t{1}, std::int16_t{2}, std::int16_t{4}}) {
       const int left = in.Int("Left"), top = in.Int("Top");
       in.Mouse(Kind::Down, 100, 50, button);
       in.Mouse(Kind::Move, 130, 60, button);

@@ -22,8 +22,9 @@ bool RenderOneSecond(const std::uint8_t* data, std::size_t size, DWORD flags) tr
   bassmod::Player player;
   static_cast<void>(player.replace(bassmod::load_module_memory(data, 0, static_cast<std::uint32_t>(size), flags)));
   Require(player.play());
-  std::array<std::int16_t, 2 * 1024> block{};
-  for (int done = 0; done < 44100; done += 1024) player.render(block.data(), 1024, 44100);
+  constexpr std::size_t kFrames = 1024;  // a block, as the SDL output asks for it
+  std::array<std::int16_t, 2 * kFrames> block{};
+  for (std::size_t done = 0; done < 44100; done += kFrames) player.render(block.data(), kFrames, 44100);
   std::uint32_t length = 0;
   Require(player.length(true, length) && player.length(false, length));
   return true;
