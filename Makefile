@@ -13,6 +13,8 @@
 #   make install     installs under PREFIX (default /usr/local)
 #   make deb         the Debian package build/zenora-intro_VERSION_amd64.deb
 #   make format      formats every C and C++ file with clang-format
+#   make lint        clang-tidy with the checks of .clang-tidy over every compiled
+#                    source (program, tests, benchmarks, fuzzer); fails on any finding
 MAKEFLAGS += --no-print-directory
 
 BUILD      ?= build
@@ -28,7 +30,7 @@ SANITIZER_ENV = ASAN_OPTIONS=$(ASAN_CHECKS) \
                 LSAN_OPTIONS=suppressions=$(CURDIR)/tools/lsan-suppressions.txt:print_suppressions=0 \
                 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
-.PHONY: all deps configure build run test clean timing test-asan fuzz fuzz-build soak gif install deb format format-check
+.PHONY: all deps configure build run test clean timing test-asan fuzz fuzz-build soak gif install deb format format-check lint
 
 all: build
 
@@ -87,6 +89,18 @@ format-check: deps
 	if [ -n "$$unformatted" ]; then \
 	  echo "These files are not formatted (run make format):"; echo "$$unformatted" | sed 's/^/  /'; exit 1; \
 	fi
+
+# clang-tidy over the sources of a compile database that lie in the tree and
+# match a pattern (generated sources are not ours to fix).
+tidy = sed -n 's/^ *"file": "\(.*\)",*$$/\1/p' $(1)/compile_commands.json | sort -u | \
+       grep -v '^$(abspath $(1))/' | grep '$(2)' | xargs -P $(JOBS) -n 4 clang-tidy -p $(1) --quiet
+
+# The fuzz build is only configured here, for its compile database.
+lint: configure
+	@cmake -S tests/fuzz -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_EXPORT_COMPILE_COMMANDS=ON \
+	       -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+	@status=0; $(call tidy,$(BUILD),.) || status=1; $(call tidy,$(FUZZ_BUILD),^$(CURDIR)/tests/fuzz/) || status=1; \
+	if [ $$status -ne 0 ]; then echo "lint: clang-tidy found the problems above"; exit 1; fi
 
 install: build
 	cmake --install $(BUILD) --prefix $(PREFIX)
