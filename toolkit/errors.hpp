@@ -15,6 +15,8 @@ class RuntimeError : public std::runtime_error {
   static RuntimeError Overflow() { return {6, "Overflow"}; }
   static RuntimeError SubscriptOutOfRange() { return {9, "Subscript out of range"}; }
   static RuntimeError DivisionByZero() { return {11, "Division by zero"}; }
+  // A library that is there but cannot be loaded (damaged, cut short, built for another machine).
+  static RuntimeError ErrorInLoadingDll() { return {48, "Error in loading DLL"}; }
   static RuntimeError FileNotFound(const std::string& what) { return {53, "File not found: " + what}; }
   static RuntimeError EntryPointNotFound(const std::string& entry, const std::string& library) {
     return {453, "Can't find DLL entry point " + entry + " in " + library};
