@@ -90,9 +90,9 @@ void* OpenLibrary(const std::filesystem::path& file) {
     throw tk::RuntimeError::ErrorInLoadingDll();
   }
   if (!IsLoadable(fd.get())) throw tk::RuntimeError::ErrorInLoadingDll();
-  // Load the very file that was checked, not whatever the name points to by now.
-  const std::string checked = "/proc/self/fd/" + std::to_string(fd.get());
-  void* library = dlopen(checked.c_str(), RTLD_NOW | RTLD_LOCAL);
+  // By its name, not through /proc/self/fd: the loader knows a library by the
+  // name it was loaded with, and fd numbers come round again.
+  void* library = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (!library) throw tk::RuntimeError::ErrorInLoadingDll();
   return library;
 }
