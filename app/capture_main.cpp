@@ -25,7 +25,7 @@ constexpr int kGifDelayCs = zenora::kGifFrameMs / 10;
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv) try {
   auto options = zenora::ParseCaptureOptions(std::vector<std::string>(argv + 1, argv + argc));
   if (!options) {
     std::cerr << zenora::kCaptureUsage << "\n";
@@ -74,4 +74,6 @@ int main(int argc, char** argv) {
     }
     return 0;
   });
+} catch (...) {  // outside the intro: its own errors end in RunIntro
+  return tk::ReportUncaught("ZENOrA_capture");
 }

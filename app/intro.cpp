@@ -5,10 +5,10 @@
 namespace zenora {
 
 int RunIntro(tk::Backend& backend, const std::filesystem::path& app_path, const std::function<int(ZENOrA&)>& run) {
-  const Assets assets = LoadAssets();
-  // Outlives the form: the music is freed with the form, the library after it.
-  sound::Bassmod bassmod(app_path);
   return tk::RunGuarded(backend, kProgramName, [&] {
+    const Assets assets = LoadAssets();
+    // Outlives the form: the music is freed with the form, the library after it.
+    sound::Bassmod bassmod(app_path);
     ZENOrA form(backend, bassmod, assets, app_path);
     form.Form_Initialize();
     form.Form_Load();

@@ -1,6 +1,6 @@
 #include "sound/tune.hpp"
 
-#include "toolkit/errors.hpp"
+#include <exception>
 
 namespace sound {
 
@@ -15,13 +15,13 @@ void Tune::Load() {
   std::int32_t loaded = 0;
   try {
     loaded = bassmod_.BASSMOD_MusicLoad(0, MusicFile.c_str(), 0, 0, kMusicFlags);
-  } catch (const tk::RuntimeError&) {
-    loaded = 0;  // a failed call counts as a refused load
+  } catch (const std::exception&) {
+    loaded = 0;  // a failed call (missing export, no memory) counts as a refused load
   }
   if (LoWord(loaded) != 0) return;
   try {
     throw_error_("Can't Load Music");
-  } catch (const tk::RuntimeError&) {
+  } catch (const std::exception&) {
     // the box could not be shown: Load still returns quietly
   }
 }
@@ -29,7 +29,7 @@ void Tune::Load() {
 void Tune::Play() {
   try {
     if (LoWord(bassmod_.BASSMOD_MusicPlay()) == 0) throw_error_("Can't play music");
-  } catch (const tk::RuntimeError&) {
+  } catch (const std::exception&) {
     // Play never fails towards its caller
   }
 }

@@ -48,6 +48,12 @@ void read_exactly(int fd, std::span<std::byte> into, std::uint64_t at) {
   }
 }
 
+void check_size(std::uint64_t total) {
+  if (total > max_module_bytes) {
+    throw Failure{BASSMOD_ERROR_MEMORY};
+  }
+}
+
 std::size_t probe_size(std::uint64_t total) {
   return static_cast<std::size_t>(std::min<std::uint64_t>(openmpt_probe_file_header_get_recommended_size(), total));
 }
@@ -111,6 +117,7 @@ ModulePtr load_module_file(const char* path, std::uint32_t offset, std::uint32_t
   const auto size = static_cast<std::uint64_t>(info.st_size);
   const std::uint64_t available = offset < size ? size - offset : 0;
   const std::uint64_t total = length == 0 ? available : std::min<std::uint64_t>(length, available);
+  check_size(total);
 
   // Probe before the whole part is even allocated.
   std::vector<std::byte> head(probe_size(total));
@@ -128,6 +135,7 @@ ModulePtr load_module_memory(const void* data, std::uint32_t offset, std::uint32
   if (data == nullptr) {
     throw Failure{BASSMOD_ERROR_ILLEGAL_PARAM};
   }
+  check_size(length);
   const std::span<const std::byte> bytes(static_cast<const std::byte*>(data) + offset, length);
   probe(bytes.first(probe_size(length)), length);
   return create_module(bytes, flags);

@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 namespace tk {
 
@@ -15,6 +16,8 @@ class RuntimeError : public std::runtime_error {
   static RuntimeError Overflow() { return {6, "Overflow"}; }
   static RuntimeError SubscriptOutOfRange() { return {9, "Subscript out of range"}; }
   static RuntimeError DivisionByZero() { return {11, "Division by zero"}; }
+  // A library that is there but cannot be loaded (damaged, cut short, built for another machine).
+  static RuntimeError ErrorInLoadingDll() { return {48, "Error in loading DLL"}; }
   static RuntimeError FileNotFound(const std::string& what) { return {53, "File not found: " + what}; }
   static RuntimeError EntryPointNotFound(const std::string& entry, const std::string& library) {
     return {453, "Can't find DLL entry point " + entry + " in " + library};
@@ -24,14 +27,20 @@ class RuntimeError : public std::runtime_error {
   int number_;
 };
 
+// No display to open the window on, at start or later.
+class NoDisplay : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
 // Thrown by an immediate end of the program; carries the exit status.
 struct ProgramEnd {
   int status = 0;
 };
 
 // The prompt of the runtime's error box for an untrapped error.
-inline std::string RuntimeErrorPrompt(const RuntimeError& error) {
-  return "Run-time error '" + std::to_string(error.Number()) + "':\r\n\r\n" + error.what();
+inline std::string RuntimeErrorPrompt(int number, std::string_view text) {
+  return "Run-time error '" + std::to_string(number) + "':\r\n\r\n" + std::string(text);
 }
 
 }  // namespace tk

@@ -1,9 +1,71 @@
 #include "toolkit/process.hpp"
 
+#include <sys/uio.h>
+#include <unistd.h>
+
+#include <array>
+#include <charconv>
+#include <initializer_list>
+#include <new>
+
 #include "toolkit/backend.hpp"
 #include "toolkit/errors.hpp"
 
 namespace tk {
+
+namespace {
+
+// The runtime's numbers for faults that are not its own run-time errors.
+constexpr int kOutOfMemory = 7;
+constexpr int kInternalError = 51;
+
+// One line on stderr, written without allocating: it may be the last word of
+// a program that has run out of memory.
+void WriteLine(std::initializer_list<std::string_view> parts) noexcept {
+  std::array<iovec, 8> pieces{};
+  std::size_t count = 0;
+  for (const std::string_view part : parts) {
+    if (count + 1 == pieces.size()) break;
+    pieces[count++] = iovec{const_cast<char*>(part.data()), part.size()};
+  }
+  pieces[count++] = iovec{const_cast<char*>("\n"), 1};
+  static_cast<void>(writev(STDERR_FILENO, pieces.data(), static_cast<int>(count)));
+}
+
+void ShowRuntimeError(Backend* backend, std::string_view program_name, int number, std::string_view text) noexcept {
+  if (backend != nullptr) {
+    try {
+      backend->MessageBox(program_name, RuntimeErrorPrompt(number, text), kCritical);
+      return;
+    } catch (...) {  // no memory or no display for the box: its words go to stderr
+    }
+  }
+  std::array<char, 16> digits{};
+  const char* end = std::to_chars(digits.data(), digits.data() + digits.size(), number).ptr;
+  WriteLine({program_name, ": Run-time error '", std::string_view(digits.data(), end), "': ", text});
+}
+
+// Reports the exception being handled; returns the exit status.
+int ReportCurrent(Backend* backend, std::string_view program_name) noexcept {
+  try {
+    throw;
+  } catch (const ProgramEnd& end) {
+    return end.status;
+  } catch (const RuntimeError& error) {
+    ShowRuntimeError(backend, program_name, error.Number(), error.what());
+  } catch (const std::bad_alloc&) {
+    ShowRuntimeError(backend, program_name, kOutOfMemory, "Out of memory");
+  } catch (const NoDisplay& error) {
+    ReportNoDisplay(program_name, error.what());
+  } catch (const std::exception& error) {
+    ShowRuntimeError(backend, program_name, kInternalError, error.what());
+  } catch (...) {
+    ShowRuntimeError(backend, program_name, kInternalError, "Internal error");
+  }
+  return 1;
+}
+
+}  // namespace
 
 std::filesystem::path ProgramFolder() {
   std::error_code ec;
@@ -19,12 +81,15 @@ void ChangeDirectory(const std::filesystem::path& folder) {
 int RunGuarded(Backend& backend, std::string_view program_name, const std::function<int()>& body) {
   try {
     return body();
-  } catch (const ProgramEnd& end) {
-    return end.status;
-  } catch (const RuntimeError& error) {
-    backend.MessageBox(program_name, RuntimeErrorPrompt(error), kCritical);
-    return 1;
+  } catch (...) {
+    return ReportCurrent(&backend, program_name);
   }
+}
+
+int ReportUncaught(std::string_view program_name) noexcept { return ReportCurrent(nullptr, program_name); }
+
+void ReportNoDisplay(std::string_view program_name, std::string_view why) noexcept {
+  WriteLine({program_name, ": no display to open the window on (", why, ")"});
 }
 
 }  // namespace tk

@@ -8,6 +8,7 @@
 
 #include "toolkit/controls.hpp"
 #include "toolkit/image.hpp"
+#include "toolkit/modal_box_guard.hpp"
 
 namespace tk {
 
@@ -192,6 +193,7 @@ void SdlBackend::MessageBox(std::string_view title, std::string_view prompt, int
     if (c != '\r') text += c;
   }
   const Uint32 flags = style == kCritical ? SDL_MESSAGEBOX_ERROR : SDL_MESSAGEBOX_INFORMATION;
+  const ModalBoxGuard guard;
   if (SDL_ShowSimpleMessageBox(flags, std::string(title).c_str(), text.c_str(), window_.get()) != 0) {
     // A box that cannot be drawn (no font on the display) must not vanish unseen.
     std::cerr << title << ": " << text << "\n(the message box could not be shown: " << SDL_GetError() << ")\n";

@@ -1,18 +1,12 @@
 #pragma once
 
 #include <memory>
-#include <stdexcept>
 
 #include "toolkit/backend.hpp"
+#include "toolkit/errors.hpp"
 #include "toolkit/sdl_handles.hpp"
 
 namespace tk {
-
-// No display to open a window on.
-class NoDisplay : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
 
 // A real borderless window through SDL2, presenting into the window's own pixels.
 class SdlBackend final : public Backend {

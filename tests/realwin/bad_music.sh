@@ -71,8 +71,8 @@ try random-bytes "$bad_format"
 { head -c 48 "$real"; head -c 65536 /dev/urandom; } >"$music"
 try header-then-junk any
 
-head -c 100M /dev/urandom >"$music"
-try junk-100MB "$bad_format"
+cp "$real" "$music" && truncate -s 40G "$music"  # larger than any module, however valid it starts
+try huge-40GB "Error Code : 1\\nMemory Error"
 rm -f "$music"
 
 mkdir "$music"

@@ -5,12 +5,13 @@
 #   startup_fail.sh initfail     its initialisation fails (code 3)
 #   startup_fail.sh no_init      it lacks the BASSMOD_Init export
 #   startup_fail.sh nolib        there is no library beside the program
-# The first three show the program's "Error" box, the last two the runtime's
+#   startup_fail.sh truncated    the library is cut short (mapping it whole would fault)
+# The first three show the program's "Error" box, the last three the runtime's
 # own box, titled "ZENOrA_intro". The texts are checked through
 # ZENOrA_capture on the same folder, which writes each box to stderr.
 source "$(dirname "$0")/lib.sh"
 
-mode=${1:?v2_0, v1_60, initfail, no_init or nolib}
+mode=${1:?v2_0, v1_60, initfail, no_init, nolib or truncated}
 testlibs=${ZENORA_TESTLIBS:-$RW_BUILD/testlibs}
 app=$(rw_copy_folder app)
 case $mode in
@@ -26,10 +27,15 @@ case $mode in
   nolib)
     title=ZENOrA_intro
     text="Run-time error '53':\\n\\nFile not found: libbassmod.so" ;;
+  truncated)
+    title=ZENOrA_intro
+    text="Run-time error '48':\\n\\nError in loading DLL" ;;
   *) rw_fail "unknown mode $mode" ;;
 esac
 if [ "$mode" = nolib ]; then
   rm "$app/libbassmod.so"
+elif [ "$mode" = truncated ]; then
+  head -c 4000 "$RW_BUILD/libbassmod.so" >"$app/libbassmod.so"
 else
   [ -f "$testlibs/$mode/libbassmod.so" ] || rw_fail "the test build $testlibs/$mode/libbassmod.so is missing"
   cp "$testlibs/$mode/libbassmod.so" "$app/libbassmod.so"
