@@ -11,6 +11,9 @@
 
 #include "toolkit/controls.hpp"
 
+#if defined(SDL_VIDEO_DRIVER_WAYLAND)
+#include <wayland-client-core.h>
+#endif
 #if defined(SDL_VIDEO_DRIVER_X11)
 #include <X11/Xatom.h>
 #include <X11/Xresource.h>
@@ -174,7 +177,30 @@ void SdlBackend::Show(const Form& form) {
   ShowX11(form);
   if (SDL_GetWindowSurface(window_.get()) == nullptr) throw NoDisplay(SDL_GetError());
   SDL_ShowWindow(window_.get());
-  SDL_SetWindowPosition(window_.get(), window_at_.x, window_at_.y);
+  if (wayland_) {
+    FixWaylandSize(r.w, r.h);
+  } else {
+    SDL_SetWindowPosition(window_.get(), window_at_.x, window_at_.y);
+  }
+}
+
+// The window has one size: say so before its first frame, so that tiling
+// compositors let it float at that size rather than stretch it. (SDL tells
+// the compositor no size limits of a window that cannot be resized.)
+void SdlBackend::FixWaylandSize(int width, int height) {
+#if defined(SDL_VIDEO_DRIVER_WAYLAND)
+  constexpr std::uint32_t kSetMaxSize = 7, kSetMinSize = 8;  // xdg_toplevel requests
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (!SDL_GetWindowWMInfo(window_.get(), &info) || info.subsystem != SDL_SYSWM_WAYLAND) return;
+  auto* toplevel = reinterpret_cast<wl_proxy*>(info.info.wl.xdg_toplevel);
+  if (toplevel == nullptr) return;
+  wl_proxy_marshal(toplevel, kSetMaxSize, width, height);
+  wl_proxy_marshal(toplevel, kSetMinSize, width, height);
+#else
+  (void)width;
+  (void)height;
+#endif
 }
 
 // X11: the desktop's scale, every size of the icon, and pointer events as the
