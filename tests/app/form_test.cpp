@@ -259,6 +259,20 @@ TEST(Mouse, AnyButtonDragsFromThePictureAndNowhereElse) {
   EXPECT_LT(intro.Backend().WindowY(), 0);
 }
 
+// Where a press drags the window, and what a Wayland compositor is told to drag.
+TEST(Mouse, TheFormsOwnSurfaceIsThePictureAboveTheStripsAndTheBottomRows) {
+  ProgramFolder folder("areas");
+  HeadlessIntro intro(folder);
+  // x, y: on the form's own surface; then on the glyph, the strips, the banners, outside.
+  const int own[] = {0, 0, 100, 50, 319, 127, 303, 12, 313, 12, 160, 185, 319, 188};
+  const int other[] = {304, 8, 312, 16, 0, 128, 160, 150, 160, 133, 200, 179, 319, 184, -1, 5, 320, 5, 5, 189};
+  for (std::size_t i = 0; i < std::size(own); i += 2)
+    EXPECT_TRUE(intro.Form().Form().OwnSurfaceAt(own[i], own[i + 1])) << i;
+  for (std::size_t i = 0; i < std::size(other); i += 2) {
+    EXPECT_FALSE(intro.Form().Form().OwnSurfaceAt(other[i], other[i + 1])) << other[i] << "," << other[i + 1];
+  }
+}
+
 TEST(Mouse, NestedMovesEachReadThePositionAfresh) {
   ProgramFolder folder("nested");
   HeadlessIntro intro(folder);
