@@ -8,6 +8,7 @@
 #include <cstring>
 #include <iostream>
 #include <string>
+#include <type_traits>
 
 #include "toolkit/controls.hpp"
 
@@ -112,7 +113,7 @@ std::string XftDpi(Display* display) {
   char* type = nullptr;
   XrmValue value{};
   if (!db || !XrmGetResource(db.get(), "Xft.dpi", "Xft.Dpi", &type, &value) || value.addr == nullptr) return {};
-  return std::string(value.addr);
+  return std::string(value.addr, strnlen(value.addr, value.size));
 }
 #endif
 
@@ -126,8 +127,9 @@ int ChooseScale(const char* gdk_scale, const char* xft_dpi, int limit) {
   if (scale < 1 && xft_dpi != nullptr) {
     char* end = nullptr;
     const double dpi = std::strtod(xft_dpi, &end);
-    if (end != xft_dpi && std::isfinite(dpi))
+    if (end != xft_dpi && std::isfinite(dpi)) {
       scale = static_cast<int>(std::clamp(std::floor(dpi / 96), 1.0, double{kMaxScale}));
+    }
   }
   return std::clamp(scale, 1, std::max(limit, 1));
 }
@@ -157,7 +159,6 @@ SdlBackend::~SdlBackend() {
 }
 
 void SdlBackend::Show(const Form& form) {
-  form_ = &form;
   const Rect r = form.PixelRect();
   form_at_ = {r.x, r.y};
   window_at_ = {r.x, r.y};
@@ -173,6 +174,7 @@ void SdlBackend::Show(const Form& form) {
                                                           SDL_PIXELFORMAT_ARGB8888));
     if (icon) SDL_SetWindowIcon(window_.get(), icon.get());
   }
+  // The form outlives every event of its window.
   if (wayland_) SDL_SetWindowHitTest(window_.get(), DragArea, const_cast<Form*>(&form));
   ShowX11(form);
   if (SDL_GetWindowSurface(window_.get()) == nullptr) throw NoDisplay(SDL_GetError());

@@ -63,7 +63,6 @@ class SdlBackend final : public Backend {
 
   SteadyClock clock_;
   std::unique_ptr<SDL_Window, SdlWindowDeleter> window_;
-  const Form* form_ = nullptr;  // for the drag area on Wayland
   bool wayland_ = false;
   int scale_ = 1;  // display pixels per form pixel, on X11
   // Where the window is, in display pixels: what the platform reported last,
