@@ -18,6 +18,7 @@
 #if defined(SDL_VIDEO_DRIVER_X11)
 #include <X11/Xatom.h>
 #include <X11/Xresource.h>
+#include <poll.h>
 #endif
 
 namespace tk {
@@ -389,7 +390,22 @@ std::optional<Event> SdlBackend::PollEvent() {
 }
 
 void SdlBackend::WaitEvent(std::int64_t timeout_ms) {
-  // The wait reads the display itself: no second read in the same millisecond.
+#if defined(SDL_VIDEO_DRIVER_X11)
+  // On the display connection itself: SDL's own wait reads the display before
+  // and after, each time a read just done or about to be done again.
+  if (x11_display_ != nullptr) {
+    auto* display = static_cast<Display*>(x11_display_);
+    if (XEventsQueued(display, QueuedAlready) == 0 &&
+        SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) == 0) {
+      XFlush(display);
+      pollfd connection{ConnectionNumber(display), POLLIN, 0};
+      poll(&connection, 1, static_cast<int>(timeout_ms));
+    }
+    last_pump_ms_ = -1;  // whatever woke us is read at the next poll
+    return;
+  }
+#endif
+  // SDL's wait reads the display itself: no second read in the same millisecond.
   SDL_WaitEventTimeout(nullptr, static_cast<int>(timeout_ms));
   last_pump_ms_ = clock_.NowMs();
 }
