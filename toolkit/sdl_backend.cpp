@@ -3,30 +3,23 @@
 #include <SDL_syswm.h>
 
 #include <algorithm>
-#include <cmath>
-#include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <string>
-#include <type_traits>
 
 #include "toolkit/controls.hpp"
+#include "toolkit/x11_desktop.hpp"
 
 #if defined(SDL_VIDEO_DRIVER_WAYLAND)
 #include <wayland-client-core.h>
 #endif
 #if defined(SDL_VIDEO_DRIVER_X11)
-#include <X11/Xatom.h>
-#include <X11/Xresource.h>
 #include <poll.h>
 #endif
 
 namespace tk {
 
 namespace {
-
-// Beyond any screen made: a bad setting must not ask for a window of gigapixels.
-constexpr int kMaxScale = 64;
 
 std::int16_t ButtonBit(Uint8 sdl_button) {
   switch (sdl_button) {
@@ -75,65 +68,9 @@ SDL_HitTestResult DragArea(SDL_Window*, const SDL_Point* point, void* form) {
 
 #if defined(SDL_VIDEO_DRIVER_X11)
 constexpr int kXiMotion = 6;  // XInput2's XI_Motion
-
-std::int16_t XButtonBit(unsigned int button) {
-  switch (button) {
-    case Button1: return 1;
-    case Button3: return 2;
-    case Button2: return 4;
-    default: return 0;  // wheel and side buttons
-  }
-}
-
-std::int16_t XButtonMask(unsigned int state) {
-  std::int16_t mask = 0;
-  if (state & Button1Mask) mask |= 1;
-  if (state & Button3Mask) mask |= 2;
-  if (state & Button2Mask) mask |= 4;
-  return mask;
-}
-
-std::int16_t XShift(unsigned int state) {
-  std::int16_t shift = 0;
-  if (state & ShiftMask) shift |= 1;
-  if (state & ControlMask) shift |= 2;
-  if (state & Mod1Mask) shift |= 4;
-  return shift;
-}
-
-struct XrmDeleter {
-  void operator()(XrmDatabase db) const { XrmDestroyDatabase(db); }
-};
-
-// The Xft.dpi resource as the desktop published it, or empty.
-std::string XftDpi(Display* display) {
-  const char* resources = XResourceManagerString(display);
-  if (resources == nullptr) return {};
-  XrmInitialize();
-  const std::unique_ptr<std::remove_pointer_t<XrmDatabase>, XrmDeleter> db(XrmGetStringDatabase(resources));
-  char* type = nullptr;
-  XrmValue value{};
-  if (!db || !XrmGetResource(db.get(), "Xft.dpi", "Xft.Dpi", &type, &value) || value.addr == nullptr) return {};
-  return std::string(value.addr, strnlen(value.addr, value.size));
-}
 #endif
 
 }  // namespace
-
-int ChooseScale(const char* gdk_scale, const char* xft_dpi, int limit) {
-  int scale = 0;
-  if (gdk_scale != nullptr && *gdk_scale != '\0' && std::strspn(gdk_scale, "0123456789") == std::strlen(gdk_scale)) {
-    scale = static_cast<int>(std::min(std::strtol(gdk_scale, nullptr, 10), static_cast<long>(kMaxScale)));
-  }
-  if (scale < 1 && xft_dpi != nullptr) {
-    char* end = nullptr;
-    const double dpi = std::strtod(xft_dpi, &end);
-    if (end != xft_dpi && std::isfinite(dpi)) {
-      scale = static_cast<int>(std::clamp(std::floor(dpi / 96), 1.0, double{kMaxScale}));
-    }
-  }
-  return std::clamp(scale, 1, std::max(limit, 1));
-}
 
 SdlBackend::SdlBackend() {
   if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
@@ -222,7 +159,7 @@ void SdlBackend::ShowX11(const Form& form) {
   const Rect r = form.PixelRect();
   SDL_Rect screen{0, 0, r.w, r.h};
   SDL_GetDisplayBounds(std::max(SDL_GetWindowDisplayIndex(window_.get()), 0), &screen);
-  const std::string dpi = XftDpi(display);
+  const std::string dpi = x11::XftDpi(display);
   scale_ = ChooseScale(SDL_getenv("GDK_SCALE"), dpi.empty() ? nullptr : dpi.c_str(),
                        std::min(screen.w / std::max(r.w, 1), screen.h / std::max(r.h, 1)));
   if (scale_ > 1) {
@@ -231,18 +168,7 @@ void SdlBackend::ShowX11(const Form& form) {
     SDL_SetWindowPosition(window_.get(), window_at_.x, window_at_.y);
   }
 
-  // _NET_WM_ICON: width, height and the ARGB pixels of each image in turn,
-  // each number a long as Xlib wants for 32-bit properties.
-  std::vector<unsigned long> icons;
-  for (const IconImage& image : form.Icon()) {
-    icons.push_back(static_cast<unsigned long>(image.width));
-    icons.push_back(static_cast<unsigned long>(image.height));
-    icons.insert(icons.end(), image.argb.begin(), image.argb.end());
-  }
-  if (!icons.empty()) {
-    XChangeProperty(display, x11_window_, XInternAtom(display, "_NET_WM_ICON", False), XA_CARDINAL, 32, PropModeReplace,
-                    reinterpret_cast<const unsigned char*>(icons.data()), static_cast<int>(icons.size()));
-  }
+  x11::SetIcons(display, x11_window_, form.Icon());
   SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
 #else
   (void)form;
@@ -299,12 +225,12 @@ std::optional<Event> SdlBackend::TranslateX11(const SDL_SysWMmsg& message) const
   switch (x.type) {
     case ButtonPress:
     case ButtonRelease: {
-      const std::int16_t button = XButtonBit(x.xbutton.button);
+      const std::int16_t button = x11::ButtonBit(x.xbutton.button);
       if (button == 0) return std::nullopt;
       // Where it happened, against where the window was then: the
       // coordinates the server gave it, not where the pointer is by now.
       return Mouse(x.type == ButtonPress ? MouseEvent::Kind::Down : MouseEvent::Kind::Up, FloorDiv(x.xbutton.x, scale_),
-                   FloorDiv(x.xbutton.y, scale_), button, XShift(x.xbutton.state));
+                   FloorDiv(x.xbutton.y, scale_), button, x11::ShiftState(x.xbutton.state));
     }
     case MotionNotify:
       // While a button holds the pointer: where it went on the screen,
@@ -312,14 +238,14 @@ std::optional<Event> SdlBackend::TranslateX11(const SDL_SysWMmsg& message) const
       // Each counts, a warp too, even where SDL sees the same spot of a
       // window that follows the pointer and drops it.
       return Mouse(MouseEvent::Kind::Move, FloorDiv(x.xmotion.x_root - window_at_.x, scale_),
-                   FloorDiv(x.xmotion.y_root - window_at_.y, scale_), XButtonMask(x.xmotion.state),
-                   XShift(x.xmotion.state));
+                   FloorDiv(x.xmotion.y_root - window_at_.y, scale_), x11::ButtonMask(x.xmotion.state),
+                   x11::ShiftState(x.xmotion.state));
     case EnterNotify:
     case LeaveNotify:
       // Crossing the edge is a move too (a pointer that jumps in brings no other).
       return Mouse(MouseEvent::Kind::Move, FloorDiv(x.xcrossing.x_root - window_at_.x, scale_),
-                   FloorDiv(x.xcrossing.y_root - window_at_.y, scale_), XButtonMask(x.xcrossing.state),
-                   XShift(x.xcrossing.state));
+                   FloorDiv(x.xcrossing.y_root - window_at_.y, scale_), x11::ButtonMask(x.xcrossing.state),
+                   x11::ShiftState(x.xcrossing.state));
     default: return std::nullopt;
   }
 #else

@@ -15,12 +15,6 @@ class NoDisplay : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// The whole factor by which an X11 desktop wants windows scaled: GDK_SCALE
-// when it is a whole number of 1 or more, else the Xft.dpi resource over 96
-// (rounded down, at least 1), else 1; never more than limit (what fits the
-// screen). Either text may be null (not set).
-int ChooseScale(const char* gdk_scale, const char* xft_dpi, int limit);
-
 // A real borderless window through SDL2, presenting into the window's own pixels.
 //
 // On X11 the window is scaled by the desktop's whole factor N: every frame

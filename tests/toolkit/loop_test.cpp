@@ -8,7 +8,7 @@
 #include "toolkit/headless_backend.hpp"
 #include "toolkit/message_loop.hpp"
 #include "toolkit/process.hpp"
-#include "toolkit/sdl_backend.hpp"
+#include "toolkit/x11_desktop.hpp"
 
 namespace {
 
