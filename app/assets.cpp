@@ -7,7 +7,7 @@ namespace zenora {
 Assets LoadAssets() {
   return Assets{
       .window = tk::DecodeImage(embedded::window_gif),
-      .icon = tk::DecodeImage(embedded::zenora_ico),
+      .icon = tk::DecodeIcon(embedded::zenora_ico),
       .close_normal = tk::DecodeImage(embedded::close_normal_bmp),
       .close_hover = tk::DecodeImage(embedded::close_hover_bmp),
       .star_grey = tk::DecodeImage(embedded::star_grey_bmp),

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <span>
+#include <vector>
 
+#include "toolkit/image.hpp"
 #include "toolkit/surface.hpp"
 
 namespace zenora {
@@ -18,7 +20,7 @@ extern const std::span<const unsigned char> star_white_bmp;
 
 struct Assets {
   tk::Surface window;
-  tk::Surface icon;
+  std::vector<tk::IconImage> icon;
   tk::Surface close_normal;
   tk::Surface close_hover;
   tk::Surface star_grey;

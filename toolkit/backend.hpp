@@ -24,9 +24,13 @@ struct MouseEvent {
 struct QuitEvent {};
 
 struct Event {
-  enum class Kind { Mouse, Quit };
+  enum class Kind { Mouse, Moved, Quit };
   Kind kind = Kind::Mouse;
   MouseEvent mouse;
+  // Moved: the window's new top-left on the screen, in pixels; moved by the
+  // desktop or the user through it, not by the program.
+  int left = 0;
+  int top = 0;
 };
 
 // Message box style: critical icon, one OK button.
@@ -41,7 +45,8 @@ class Backend {
   virtual const Clock& GetClock() const = 0;
   // Creates the window for the form: title, icon, position and size.
   virtual void Show(const Form& form) = 0;
-  // Applies the form's Left and Top to the window when they changed.
+  // Applies the form's Left and Top to the window when they changed (not the
+  // places the window reports having been moved to).
   virtual void SyncWindow(const Form& form) = 0;
   virtual std::optional<Event> PollEvent() = 0;
   // Blocks until an event is pending or timeout_ms have passed.

@@ -67,7 +67,7 @@ Rect Container::InnerRect() const {
   return {0, 0, r.w, r.h};
 }
 
-Control* Container::ChildAt(int x, int y) {
+Control* Container::ChildAt(int x, int y) const {
   for (Control* child : children_) {
     if (child->Windowless() || !child->Visible() || !child->Enabled()) continue;
     const Rect r = child->PixelRect();

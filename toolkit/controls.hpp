@@ -7,6 +7,7 @@
 
 #include "toolkit/colour.hpp"
 #include "toolkit/damage.hpp"
+#include "toolkit/image.hpp"
 #include "toolkit/surface.hpp"
 #include "toolkit/units.hpp"
 
@@ -117,7 +118,7 @@ class Container : public Control {
   // Topmost enabled, visible child under the point (pixels relative to the
   // inner area), searched down to the deepest level; windowless children
   // answer with this container. Null when no child is there.
-  Control* ChildAt(int x, int y);
+  Control* ChildAt(int x, int y) const;
 
  protected:
   // Paints the children: windowless ones first, then windowed ones bottom-up.
@@ -189,8 +190,8 @@ class Form : public Container {
 
   const std::string& Caption() const { return caption_; }
   void SetCaption(std::string text) { caption_ = std::move(text); }
-  const Surface& Icon() const { return icon_; }
-  void SetIcon(Surface icon) { icon_ = std::move(icon); }
+  const std::vector<IconImage>& Icon() const { return icon_; }
+  void SetIcon(std::vector<IconImage> icon) { icon_ = std::move(icon); }
 
   // Client size in the form's scale (twips).
   float ScaleWidth() const { return Width(); }
@@ -213,13 +214,15 @@ class Form : public Container {
 
   // Client area in pixels, at the window's origin.
   Rect ClientRect() const;
+  // Is the client pixel (x, y) on the form's own surface, under no control?
+  bool OwnSurfaceAt(int x, int y) const { return ClientRect().Contains(x, y) && ChildAt(x, y) == nullptr; }
   void Invalidate(const Rect& area) { damage_.Add(area, ClientRect()); }
 
  private:
   void RebuildBackground();
 
   std::string caption_;
-  Surface icon_;
+  std::vector<IconImage> icon_;
   Surface picture_;
   Surface background_;
   Surface canvas_;

@@ -2,6 +2,7 @@
 
 #include <SDL_image.h>
 
+#include <algorithm>
 #include <stdexcept>
 #include <string>
 
@@ -30,6 +31,41 @@ Surface DecodeImage(std::span<const unsigned char> bytes) {
   }
   SDL_UnlockSurface(rgb.get());
   return out;
+}
+
+std::vector<IconImage> DecodeIcon(std::span<const unsigned char> bytes) {
+  // The decoder reads one image of a file: hand it each entry as an icon file of its own.
+  constexpr std::size_t kHeader = 6, kEntry = 16;
+  const auto word = [&](std::size_t at) { return static_cast<std::uint32_t>(bytes[at] | bytes[at + 1] << 8); };
+  if (bytes.size() < kHeader || word(0) != 0 || word(2) != 1) throw std::runtime_error("not an icon file");
+  const std::size_t count = word(4);
+  if (bytes.size() < kHeader + count * kEntry) throw std::runtime_error("icon file cut short");
+  std::vector<IconImage> images;
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::size_t entry = kHeader + i * kEntry;
+    const std::size_t size = word(entry + 8) | static_cast<std::size_t>(word(entry + 10)) << 16;
+    const std::size_t offset = word(entry + 12) | static_cast<std::size_t>(word(entry + 14)) << 16;
+    if (offset > bytes.size() || size > bytes.size() - offset)
+      throw std::runtime_error("icon entry past the file's end");
+    std::vector<unsigned char> single(bytes.begin(), bytes.begin() + kHeader + kEntry);
+    single[4] = 1;
+    single[5] = 0;
+    std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>(entry), kEntry, single.begin() + kHeader);
+    single[kHeader + 12] = kHeader + kEntry;  // the image follows the one entry
+    std::fill_n(single.begin() + kHeader + 13, 3, 0);
+    single.insert(single.end(), bytes.begin() + static_cast<std::ptrdiff_t>(offset),
+                  bytes.begin() + static_cast<std::ptrdiff_t>(offset + size));
+    SdlSurfacePtr decoded(
+        IMG_LoadTyped_RW(SDL_RWFromConstMem(single.data(), static_cast<int>(single.size())), 1, "ICO"));
+    if (!decoded) throw std::runtime_error(std::string("cannot decode icon: ") + IMG_GetError());
+    SdlSurfacePtr argb(SDL_ConvertSurfaceFormat(decoded.get(), SDL_PIXELFORMAT_ARGB8888, 0));
+    if (!argb) throw std::runtime_error(std::string("cannot convert icon: ") + SDL_GetError());
+    IconImage image{argb->w, argb->h, std::vector<std::uint32_t>(static_cast<std::size_t>(argb->w * argb->h))};
+    SDL_ConvertPixels(argb->w, argb->h, SDL_PIXELFORMAT_ARGB8888, argb->pixels, argb->pitch, SDL_PIXELFORMAT_ARGB8888,
+                      image.argb.data(), argb->w * 4);
+    images.push_back(std::move(image));
+  }
+  return images;
 }
 
 void SavePng(const Surface& surface, const std::filesystem::path& path) {

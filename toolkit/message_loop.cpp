@@ -42,13 +42,14 @@ void MouseRouter::Route(Form& form, const MouseEvent& e) {
       Control& target = captured_ ? *captured_ : Target(form, e.x, e.y);
       captured_ = &target;
       buttons_ = static_cast<std::int16_t>(buttons_ | e.button);
-      Raise(target.MouseDown, target, form, e);
+      // Held pointers see presses outside the window too: those are on no
+      // control's surface (a drag must not start off the window).
+      if (form.ClientRect().Contains(e.x, e.y)) Raise(target.MouseDown, target, form, e);
       break;
     }
     case MouseEvent::Kind::Move: {
       // Outside the window a move reaches only the control holding the pointer.
-      const Rect client = form.PixelRect();
-      if (!captured_ && !Rect{0, 0, client.w, client.h}.Contains(e.x, e.y)) break;
+      if (!captured_ && !form.ClientRect().Contains(e.x, e.y)) break;
       Control& target = captured_ ? *captured_ : Target(form, e.x, e.y);
       Raise(target.MouseMove, target, form, e);
       break;
@@ -79,7 +80,11 @@ bool MessageLoop::HandlePending() {
   while (auto event = backend_.PollEvent()) {
     handled = true;
     if (event->kind == Event::Kind::Quit) End(0);
-    router_.Route(form_, event->mouse);
+    if (event->kind == Event::Kind::Moved) {
+      form_.Move(PixelsToTwips(event->left), PixelsToTwips(event->top));
+    } else {
+      router_.Route(form_, event->mouse);
+    }
     backend_.SyncWindow(form_);
   }
   return timers_.FireDue() || handled;

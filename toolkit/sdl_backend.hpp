@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <vector>
 
 #include "toolkit/backend.hpp"
 #include "toolkit/errors.hpp"
@@ -9,6 +10,12 @@
 namespace tk {
 
 // A real borderless window through SDL2, presenting into the window's own pixels.
+//
+// On X11 the window is scaled by the desktop's whole factor N: every frame
+// pixel shows as an N x N block, and the pointer and the window's place are
+// mapped back to form pixels. On Wayland the compositor places the window
+// and drags it (the form's own surface is its drag area); the frame is drawn
+// at the output's scale.
 class SdlBackend final : public Backend {
  public:
   SdlBackend();  // throws NoDisplay
@@ -28,25 +35,37 @@ class SdlBackend final : public Backend {
   std::int64_t FirstPresentMs() const { return first_present_ms_; }
 
  private:
-  // The pointer on the screen, read from the display now rather than from
-  // SDL's record of past events.
-  void QueryPointer(int& x, int& y) const;
-  Event PointerEvent(MouseEvent::Kind kind, std::int16_t button);
-  Event PointerEventAt(MouseEvent::Kind kind, std::int16_t button) const;  // at the last position read
+  struct Point {
+    int x = 0;
+    int y = 0;
+    friend bool operator==(const Point&, const Point&) = default;
+  };
+
+  void ShowX11(const Form& form);
+  void FixWaylandSize(int width, int height);
+  std::optional<Event> Translate(const SDL_Event& e);
+  std::optional<Event> TranslateX11(const SDL_SysWMmsg& message) const;
+  bool FromXInput2() const;
+  std::optional<Event> WindowMoved(Point to);
+  void CopyScaled(const Surface& frame, const Rect& area, SDL_Surface& screen, int n);
 
   SteadyClock clock_;
   std::unique_ptr<SDL_Window, SdlWindowDeleter> window_;
-  int window_x_ = 0;
-  int window_y_ = 0;
+  bool wayland_ = false;
+  int scale_ = 1;  // display pixels per form pixel, on X11
+  // Where the window is, in display pixels: what the platform reported last,
+  // or the program asked for since; and the form's place it stands for.
+  Point window_at_;
+  Point form_at_;
+  std::vector<Point> asked_;      // moves asked for, not yet reported done
+  SDL_Surface* shown_ = nullptr;  // the window surface last presented into
+  std::vector<Pixel> row_;        // one row of N x N blocks
+  std::vector<SDL_Rect> rects_;
   std::int64_t first_present_ms_ = -1;
   std::int64_t last_pump_ms_ = -1;
-  // Buttons held: while any is, the pointer is followed on every pump, since
-  // SDL drops moves that repeat a position relative to the (moving) window.
-  std::int16_t buttons_held_ = 0;
-  int pointer_x_ = 0;
-  int pointer_y_ = 0;
-  void* x11_display_ = nullptr;
-  unsigned long x11_root_ = 0;
+  void* x11_display_ = nullptr;  // set where pointer events are read as the X server sent them
+  unsigned long x11_window_ = 0;
+  int xi_opcode_ = -1;
 };
 
 }  // namespace tk

@@ -5,9 +5,9 @@ set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config
-  libsdl2-dev libsdl2-image-dev libx11-dev libopenmpt-dev openmpt123 libgif-dev
+  libsdl2-dev libsdl2-image-dev libx11-dev libwayland-dev libopenmpt-dev openmpt123 libgif-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xdotool x11-apps x11-utils imagemagick xfonts-base desktop-file-utils
+  xvfb xdotool x11-apps x11-utils x11-xserver-utils imagemagick xfonts-base desktop-file-utils openbox sway
   dpkg-dev file lintian appstream
   clang libclang-rt-14-dev valgrind clang-format clang-tidy
 )

@@ -276,6 +276,15 @@ TEST(Session, WithoutMusicBoxesAtEveryRestartDragHoverAndTheClosingClick) {
     }
     EXPECT_EQ(boxes[4].prompt + boxes[5].prompt, boxes[0].prompt + boxes[1].prompt);
 
+    // The form's own surface: where a press drags, and what a Wayland compositor is told to drag.
+    for (const auto& [x, y] : {std::pair{0, 0}, {319, 127}, {303, 12}, {313, 12}, {160, 185}, {319, 188}}) {
+      EXPECT_TRUE(in.form.Form().OwnSurfaceAt(x, y)) << x << "," << y;
+    }
+    for (const auto& [x, y] :
+         {std::pair{304, 8}, {312, 16}, {0, 128}, {160, 150}, {200, 179}, {319, 184}, {-1, 5}, {320, 5}, {5, 189}}) {
+      EXPECT_FALSE(in.form.Form().OwnSurfaceAt(x, y)) << x << "," << y;
+    }
+
     // Any button drags, the grabbed point staying under the pointer. Then
     // three moves at once: the first one's yield runs the others inside it,
     // and each reads the window's place afresh.

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -7,6 +8,7 @@
 #include "toolkit/headless_backend.hpp"
 #include "toolkit/message_loop.hpp"
 #include "toolkit/process.hpp"
+#include "toolkit/x11_desktop.hpp"
 
 namespace {
 
@@ -57,10 +59,12 @@ TEST(MouseRouting, TheControlPressedKeepsThePointerUntilRelease) {
   w.Send(Kind::Down, 2, 2, 2);     // right button on the form
   w.Send(Kind::Move, 11, 11, 2);   // over the box, still the form's
   w.Send(Kind::Move, -40, 90, 2);  // outside the window, still the form's
+  w.Send(Kind::Down, -40, 90, 1);  // a press there is on no control's surface
+  w.Send(Kind::Up, -40, 90, 1);
   w.Send(Kind::Up, 11, 11, 2);
   w.Send(Kind::Move, 11, 11, 0);  // released: the box again
   EXPECT_EQ(w.log, (std::vector<std::string>{"form down 2 30,30", "form move 2 165,165", "form move 2 -600,1350",
-                                             "form up 2 165,165", "box move 0 15,15"}));
+                                             "form up 1 -600,1350", "form up 2 165,165", "box move 0 15,15"}));
 }
 
 TEST(MouseRouting, MovesOutsideTheWindowReachOnlyAControlHoldingThePointer) {
@@ -82,6 +86,19 @@ TEST(MouseRouting, AClickIsAPressAndAReleaseOnTheSameControl) {
   int clicks = 0;
   for (const auto& entry : w.log) clicks += entry == "box click";
   EXPECT_EQ(clicks, 1);
+}
+
+TEST(Desktop, ScaleIsGdkScaleElseXftDpiOver96WithinTheScreen) {
+  // GDK_SCALE, Xft.dpi ("-": unset), the largest scale that fits the screen; the scale.
+  for (const char* line : {"- - 6 1", "2 288 6 2", "0 192 6 2", "1.5 192 6 2", "x - 6 1", "- 191.9 6 1", "- 288 6 3",
+                           "4 - 3 3", "- 1e300 2 2", "99999999999 - 0 1", "- -96 6 1", "- nan 6 1"}) {
+    std::istringstream in(line);
+    std::string gdk, dpi;
+    int limit = 0, scale = 0;
+    in >> gdk >> dpi >> limit >> scale;
+    EXPECT_EQ(tk::ChooseScale(gdk == "-" ? nullptr : gdk.c_str(), dpi == "-" ? nullptr : dpi.c_str(), limit), scale)
+        << line;
+  }
 }
 
 TEST(MessageLoop, VirtualTimeRunsTicksAndPresentsWholeFrames) {

@@ -1,0 +1,161 @@
+#!/usr/bin/env bash
+# One run of the intro checked in turn: title, place, no frame, pixels, icons, glyph hover, a drag,
+# music, the closing click; at 1x also drags with each button, from each area, in small steps, by
+# jumps, as quick flicks (three with both cores busy), a second press outside, a move by others.
+#   intro.sh 1x | xft192 (Xft.dpi 192: 2 x 2 blocks) | gdk3 (GDK_SCALE=3)
+source "$(dirname "$0")/lib.sh"
+
+case ${1:?1x, xft192 or gdk3} in
+  1x) N=1 && rw_start_xvfb ;;
+  xft192) N=2 && rw_start_xvfb 2400x1600 && echo 'Xft.dpi: 192' | xrdb -nocpp -merge ;;
+  gdk3) N=3 && rw_start_xvfb 2400x1600 && export GDK_SCALE=3 ;;
+esac
+RW_SCALE=$N
+# From a folder with an unplayable LIGHT.S3M (boxes, no window if read) the program finds its own:
+# at 1x started through a symbolic link, at 2x by full path, at 3x in the build folder.
+app=$(rw_copy_folder app)
+mkdir "$RW_TMP/work" && head -c 4096 /dev/urandom >"$RW_TMP/work/LIGHT.S3M" && ln -s "$app/ZENOrA_intro" "$RW_TMP/work/zenora"
+case $N in
+  1) RW_CWD=$RW_TMP/work rw_start_program ./zenora ;;
+  2) RW_CWD=$RW_TMP/work rw_start_intro "$app" ;;
+  3) rw_start_intro ;;
+esac
+rw_wait_intro_window
+
+[ "$(xprop -id "$RW_WIN" WM_NAME _NET_WM_NAME)" = $'WM_NAME(STRING) = ":: ZENOrA ::"\n_NET_WM_NAME(UTF8_STRING) = ":: ZENOrA ::"' ] ||
+  rw_check_failed "window names: $(xprop -id "$RW_WIN" WM_NAME _NET_WM_NAME)"
+geometry="$(rw_size "$RW_WIN" | tr ' ' x)+$(rw_position "$RW_WIN" | tr ' ' +) $(xwininfo -id "$RW_WIN" | grep Border)"
+[ "$geometry" = "$(( 320 * N ))x$(( 189 * N ))+$(( RW_X0 * N ))+$(( RW_Y0 * N ))   Border width: 0" ] || rw_check_failed "geometry $geometry"
+# No frame from the desktop; Motif hints ask for none (flags bit 2: decorations given, as 0).
+frame=$(xprop -id "$RW_WIN" _NET_FRAME_EXTENTS _MOTIF_WM_HINTS 2>&1)
+grep -Eq '_NET_FRAME_EXTENTS(.*= 0, 0, 0, 0|:  not found)' <<<"$frame" && [[ "$frame" =~ =\ 0x([0-9a-f]+),\ 0x[0-9a-f]+,\ 0x0, ]] &&
+  (( 0x${BASH_REMATCH[1]} & 2 )) || rw_check_failed "a frame, or no borderless hint: $frame"
+
+# The capture tool's first frame in N x N blocks where nothing moves (logo x 230-315, y 15-115; stars).
+rw_shot "$RW_WIN" "$RW_TMP/screen.png"
+"$RW_BUILD/ZENOrA_capture" --out "$RW_TMP/capture" --at 0 >"$RW_TMP/capture.log" 2>&1 || rw_fail "ZENOrA_capture failed"
+"$RW_CONVERT" "$RW_TMP/capture/frame-0.png" -sample "$(( N * 100 ))%" "$RW_TMP/expected.png"
+differ=$(rw_diff_inside "$RW_TMP/screen.png" "$RW_TMP/expected.png" $(( 320 * N )) $(( 189 * N )) 0 0 \
+  "$(( 230 * N )),$(( 15 * N )) $(( 316 * N - 1 )),$(( 116 * N - 1 ))" "0,$(( 140 * N )) $(( 320 * N - 1 )),$(( 173 * N - 1 ))")
+[ "$differ" = 0 ] || rw_check_failed "$differ pixels of the still parts differ from the capture tool's frame 0"
+
+# Every size of the icon: "size/alpha of a corner/alpha of the middle".
+icons=$(xprop -id "$RW_WIN" -notype 32c _NET_WM_ICON | tr -d ' ' | cut -d= -f2 | awk -F, '{
+  for (i = 1; i < NF; i += 2 + $i * $(i + 1))
+    printf "%dx%d/%d/%d ", $i, $(i + 1), $(i + 2) / 16777216, $(i + 2 + $i * int($(i + 1) / 2) + int($i / 2)) / 16777216 }')
+[ "$icons" = "16x16/0/255 32x32/0/255 48x48/0/255 " ] || rw_check_failed "_NET_WM_ICON holds $icons"
+
+# at CX CY: the pointer onto the window's client point, a mouse's way.
+at() { read -r X Y < <(rw_position "$RW_WIN") && rw_pointer_to $(( X + $1 * N )) $(( Y + $2 * N )); }
+
+# drag HOW BUTTON CX CY DX DY WHAT: grab at client (CX, CY), move by (DX, DY) form pixels, release:
+# the window moves as far (WHAT "still: ..." not at all). HOW: one (move), steps:S (moves of up to S
+# px), jump (a warp), quick (press and move in one command, as a flick or a late reader gets them).
+drag() {
+  local b=$2 dx=$(( $5 * N )) dy=$(( $6 * N )) px py what=${*:7}
+  FROM=$(rw_position "$RW_WIN")
+  read -r px py <<<"$FROM"
+  px=$(( px + $3 * N )) py=$(( py + $4 * N ))
+  [ "$1" = quick ] || { rw_pointer_to "$px" "$py" && timeout 5 xdotool mousedown "$b" sleep 0.05; }
+  case $1 in
+    quick) timeout 5 xdotool mousemove "$px" "$py" mousedown "$b" mousemove $(( px + dx )) $(( py + dy )) ;;
+    steps:*) rw_pointer_by "$dx" "$dy" "${1#steps:}" ;;
+    jump) timeout 5 xdotool mousemove $(( px + dx )) $(( py + dy )) ;;
+    *) timeout 5 xdotool mousemove_relative -- "$dx" "$dy" ;;
+  esac
+  rw_wait_moved "$RW_WIN" 800 "$FROM" >/dev/null
+  sleep 0.2   # late moves get their time before the verdict
+  TO=$(rw_position "$RW_WIN")
+  timeout 5 xdotool mouseup "$b" sleep 0.05
+  if [ "${what#still}" = "$what" ]; then moved "$what" "$5" "$6"; else moved "$what" 0 0; fi
+}
+# moved WHAT DX DY: the window went from FROM to TO by exactly (DX, DY) form pixels.
+moved() {
+  local fx fy tx ty
+  read -r fx fy <<<"$FROM" && read -r tx ty <<<"$TO"
+  [ "$(( tx - fx )) $(( ty - fy ))" = "$(( $2 * N )) $(( $3 * N ))" ] && rw_log "$1: $FROM -> $TO" ||
+    rw_check_failed "$1: the window went from $FROM to $TO, not by ($(( $2 * N )), $(( $3 * N )))"
+  rw_alive "$RW_PID" || rw_fail "$1: the program ended"
+}
+
+# The glyph greys under the pointer; the first move onto the picture whitens it.
+rw_wait_glyph "$RW_WIN" '#FFFFFF' 1 || rw_check_failed "no white glyph at start"
+at 308 12
+rw_wait_glyph "$RW_WIN" '#C6C6C6' 2 || rw_check_failed "pointer on the glyph at (308,12): no grey glyph"
+timeout 5 xdotool mousemove_relative -- 0 $(( 15 * N ))
+rw_wait_glyph "$RW_WIN" '#FFFFFF' 2 || rw_check_failed "pointer from the glyph onto the picture: no white glyph"
+drag one 1 100 50 30 10 left button
+
+if (( N == 1 )); then
+  # Leaving the window straight from the glyph leaves it grey.
+  for out in "25 0" "0 -20"; do
+    at 306 10
+    rw_wait_glyph "$RW_WIN" '#C6C6C6' 2 >/dev/null && timeout 5 xdotool mousemove_relative -- $out sleep 0.3 &&
+      rw_wait_glyph "$RW_WIN" '#C6C6C6' 0 || rw_check_failed "left the window from the grey glyph by ($out): it went"
+    at 200 60
+    rw_wait_glyph "$RW_WIN" '#FFFFFF' 2 >/dev/null || rw_check_failed "back over the picture: no white glyph"
+  done
+
+  while read -r line; do drag $line; done <<'EOF'
+one 3 100 50 30 10 right button
+one 2 100 50 30 10 middle button
+one 1 160 186 -20 -15 left button on the bottom rows
+one 1 160 150 30 10 still: left button on the star strip
+one 1 160 133 30 10 still: left button on the upper banner
+one 2 200 179 30 -10 still: middle button on the lower banner
+one 1 308 12 -30 10 still: left button on the close glyph
+steps:5 1 100 50 30 10 moves of up to 5 px
+steps:2 3 100 50 40 0 right button, moves of up to 2 px
+steps:3 2 100 50 0 -30 middle button, moves of up to 3 px
+jump 1 100 50 30 10 a jump of the pointer
+EOF
+
+  busy=()
+  for i in 1 2 3 4 5 6; do
+    (( i == 4 )) && for core in 1 2; do (while :; do :; done) & busy+=("$!") RW_PIDS+=("$!"); done
+    drag quick 1 100 50 24 12 "quick drag $i${busy[*]:+, both cores busy}"
+  done
+  for pid in "${busy[@]}"; do rw_stop_pid "$pid"; done
+
+  # No limit at the screen's edge: the window's left edge to -80.
+  read -r fx _ < <(rw_position "$RW_WIN")
+  drag one 1 100 50 $(( 20 - fx - 100 )) 0 to -80, partly off the screen
+
+  # The intro animates during a drag.
+  at 100 50
+  timeout 5 xdotool mousedown 1 mousemove_relative -- 150 40
+  rw_wait_moved "$RW_WIN" 600 "$(rw_position "$RW_WIN")" >/dev/null
+  rw_shot "$RW_WIN" "$RW_TMP/during-1.png" && sleep 0.15 && rw_shot "$RW_WIN" "$RW_TMP/during-2.png"
+  timeout 5 xdotool mouseup 1
+  stars=$(rw_diff_inside "$RW_TMP/during-1.png" "$RW_TMP/during-2.png" 319 33 1 140)
+  logo=$(rw_diff_inside "$RW_TMP/during-1.png" "$RW_TMP/during-2.png" 80 80 232 33)
+  (( ${stars:-0} > 0 && ${logo:-0} > 0 )) || rw_check_failed "during a drag $stars star and $logo logo pixels changed"
+
+  # Right press, left press and release on the picture, left press above the window (the right
+  # button holds the pointer), then down the screen: a press outside the window starts no drag.
+  FROM=$(rw_position "$RW_WIN")
+  at 100 50
+  timeout 5 xdotool mousedown 3 mousedown 1 mouseup 1 sleep 0.05 mousemove $(( X + 100 )) 0 mousedown 1 sleep 0.05 \
+    mousemove $(( X + 100 )) 760 sleep 0.3
+  TO=$(rw_position "$RW_WIN")
+  timeout 5 xdotool mouseup 1 mouseup 3
+  moved "a second press outside the window" 0 0
+
+  # Moved by someone else: the glyph and the drags follow the new place.
+  timeout 5 xdotool windowmove "$RW_WIN" 100 100
+  rw_wait_moved "$RW_WIN" 2000 "$TO" >/dev/null
+  at 308 12
+  rw_wait_glyph "$RW_WIN" '#C6C6C6' 2 || rw_check_failed "moved to $(rw_position "$RW_WIN") by xdotool: no grey glyph"
+  drag one 1 100 50 30 10 a drag after xdotool windowmove
+fi
+
+# The music plays; a click on the grey glyph ends the program with status 0, and the sound with it.
+rw_until 6000 rw_audio_nonsilent
+size=$(rw_audio_size) && sleep 0.5
+rw_audio_nonsilent "$size" || rw_check_failed "silence or no sound ($size, then $(rw_audio_size) bytes)"
+at 308 12
+rw_wait_glyph "$RW_WIN" '#C6C6C6' 2 && timeout 5 xdotool click 1 || rw_check_failed "no grey glyph to click"
+rw_wait_exit "$RW_PID" 10 && [ "$RW_STATUS" = 0 ] || rw_fail "after the click: status ${RW_STATUS:-none, still running}"
+size=$(rw_audio_size) && sleep 0.3
+[ "$(rw_audio_size)" = "$size" ] && [ -z "$(rw_windows_titled "$RW_TITLE")" ] || rw_check_failed "sound or window after the end"
+rw_finish
