@@ -75,7 +75,7 @@ gif: build
 
 # The C and C++ files under version control (every file, outside a checkout).
 SOURCES = $(shell git ls-files '*.cpp' '*.hpp' '*.h' '*.c' 2>/dev/null || \
-            find app toolkit soundlib sound logo stars ticker tests bench -name '*.[ch]pp' -o -name '*.[ch]')
+            find app capture toolkit soundlib sound logo stars ticker tests bench -name '*.[ch]pp' -o -name '*.[ch]')
 
 format: deps
 	@clang-format -i $(SOURCES)

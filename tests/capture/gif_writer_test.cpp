@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "app/capture_options.hpp"
-#include "app/gif_writer.hpp"
+#include "capture/capture_options.hpp"
+#include "capture/gif_writer.hpp"
 #include "toolkit/surface.hpp"
 
 namespace {

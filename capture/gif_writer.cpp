@@ -1,4 +1,4 @@
-#include "app/gif_writer.hpp"
+#include "capture/gif_writer.hpp"
 
 #include <fcntl.h>
 #include <gif_lib.h>

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "app/capture_options.hpp"
-#include "app/gif_writer.hpp"
 #include "app/intro.hpp"
+#include "capture/capture_options.hpp"
+#include "capture/gif_writer.hpp"
 #include "toolkit/headless_backend.hpp"
 #include "toolkit/image.hpp"
 #include "toolkit/process.hpp"

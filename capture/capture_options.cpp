@@ -1,4 +1,4 @@
-#include "app/capture_options.hpp"
+#include "capture/capture_options.hpp"
 
 #include <algorithm>
 #include <charconv>
