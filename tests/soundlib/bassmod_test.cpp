@@ -379,4 +379,35 @@ TEST(BassmodBuilds, UnloadingWhilePlayingStopsTheOutput) {
   std::this_thread::sleep_for(200ms);
 }
 
+// A host runs the program's BASSMOD_Init(-1, ...) unchanged with no output
+// opened and pulls the music itself: sample for sample what an output gets.
+TEST(BassmodDecode, WithoutAnOutputDecodesWhatTheOutputWouldPlay) {
+  const auto tune = make_test_tune();                          // 0.48 s, then silence
+  const auto start = [](const std::vector<std::int16_t>& s) {  // first sound, at a whole frame
+    return static_cast<std::size_t>(std::find_if(s.begin(), s.end(), [](auto x) { return x != 0; }) - s.begin()) & ~1U;
+  };
+  const auto play = [&] {
+    return BASSMOD_Init(-1, 44100, 0) && BASSMOD_MusicLoad(1, tune.data(), 0, static_cast<DWORD>(tune.size()), 514) &&
+           BASSMOD_MusicPlay();
+  };
+  std::vector<std::int16_t> played;
+  std::vector<std::int16_t> decoded(2 * 44100);
+  {
+    const DiskRecording recording("0");
+    ASSERT_TRUE(play() && recording.wait_for(1.0));
+    EXPECT_EQ(BASSMOD_MusicDecode(decoded.data(), 1), 0);  // the open output pulls the music
+    EXPECT_EQ(BASSMOD_ErrorGetCode(), BASSMOD_ERROR_DEVICE);
+    played = recording.stop();
+  }
+  ASSERT_EQ(BASSMOD_SetDefaultDevice(BASSMOD_DEVICE_NO_SOUND), 1);
+  const bool decoding = play() && BASSMOD_MusicDecode(decoded.data(), 44100);
+  BASSMOD_Free();
+  BASSMOD_SetDefaultDevice(BASSMOD_DEVICE_DEFAULT);
+  ASSERT_TRUE(decoding);
+  const std::size_t length = 2 * 30000;  // the tune and its silent end
+  ASSERT_LE(start(played) + length, played.size());
+  EXPECT_EQ(start(decoded), 0U);
+  EXPECT_TRUE(std::equal(decoded.begin(), decoded.begin() + length, played.begin() + start(played)));
+}
+
 }  // namespace
