@@ -4,19 +4,19 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
-#include <stdexcept>
 #include <unordered_map>
 #include <vector>
 
+#include "capture/capture_error.hpp"
 #include "toolkit/surface.hpp"
 
 struct GifFileType;
 
 namespace zenora {
 
-class GifError : public std::runtime_error {
+class GifError : public CaptureError {
  public:
-  using std::runtime_error::runtime_error;
+  using CaptureError::CaptureError;
 };
 
 // Up to 256 colours and, for each colour it holds exactly, its index.
