@@ -118,7 +118,7 @@ bool Capture::SaveFrame(std::int64_t ms) {
 
 int Capture::Run() {
   const std::vector<std::int64_t> timeline = zenora::CaptureTimeline(options_);
-  progress_.emplace(std::cerr, ::isatty(STDERR_FILENO) != 0, std::max(timeline.back(), video_end_));
+  progress_.emplace(std::cerr, ::isatty(STDERR_FILENO) != 0, std::max({timeline.back(), gif_end_, video_end_}));
   try {
     if (gif_end_ > 0) gif_.emplace(options_.out / "intro.gif", kWindowWidth, kWindowHeight, kGifDelayCs);
     if (video_end_ > 0) video_.emplace(options_.out / "intro.mp4", kWindowWidth, kWindowHeight, options_.scale);

@@ -28,9 +28,8 @@ void Progress::Update(std::int64_t ms) {
 
 void Progress::Show(std::int64_t ms) {
   const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(Clock::now() - start_).count();
-  out_ << (terminal_ ? "\r" : "") << "ZENOrA_capture: " << 100 * std::min(ms, end_ms_) / end_ms_ << "% ("
-       << ms / 1000 << " of " << end_ms_ / 1000 << " s of intro) in " << seconds << " s" << (terminal_ ? "" : "\n")
-       << std::flush;
+  out_ << (terminal_ ? "\r" : "") << "ZENOrA_capture: " << 100 * std::min(ms, end_ms_) / end_ms_ << "% (" << ms / 1000
+       << " of " << end_ms_ / 1000 << " s of intro) in " << seconds << " s" << (terminal_ ? "" : "\n") << std::flush;
   shown_ = true;
 }
 
