@@ -121,7 +121,9 @@ int Capture::Run() {
   progress_.emplace(std::cerr, ::isatty(STDERR_FILENO) != 0, std::max({timeline.back(), gif_end_, video_end_}));
   try {
     if (gif_end_ > 0) gif_.emplace(options_.out / "intro.gif", kWindowWidth, kWindowHeight, kGifDelayCs);
-    if (video_end_ > 0) video_.emplace(options_.out / "intro.mp4", kWindowWidth, kWindowHeight, options_.scale);
+    if (video_end_ > 0) {
+      video_.emplace(tk::ProgramFolder(), options_.out / "intro.mp4", kWindowWidth, kWindowHeight, options_.scale);
+    }
     for (const std::int64_t ms : timeline) {
       if (video_ && ms >= video_end_) FinishVideo();
       RunTo(ms);
