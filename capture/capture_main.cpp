@@ -56,6 +56,10 @@ class Capture {
  private:
   void RunTo(std::int64_t ms);
   void FinishVideo();
+  void FinishGif() {
+    gif_->Finish();
+    gif_.reset();
+  }
   bool SaveFrame(std::int64_t ms);
 
   zenora::ZENOrA& form_;
@@ -125,10 +129,12 @@ int Capture::Run() {
       video_.emplace(tk::ProgramFolder(), options_.out / "intro.mp4", kWindowWidth, kWindowHeight, options_.scale);
     }
     for (const std::int64_t ms : timeline) {
+      // Each movie is finished as soon as it is whole, before any later --at.
       if (video_ && ms >= video_end_) FinishVideo();
+      if (gif_ && ms >= gif_end_) FinishGif();
       RunTo(ms);
       const bool frame = ms % zenora::kMovieFrameMs == 0;
-      if (gif_ && frame && ms < gif_end_) gif_->AddFrame(backend_.LastFrame());
+      if (gif_ && frame) gif_->AddFrame(backend_.LastFrame());
       if (video_ && frame) video_->AddFrame(backend_.LastFrame());
       if (std::binary_search(options_.at_ms.begin(), options_.at_ms.end(), ms) && !SaveFrame(ms)) {
         progress_->Finish(false);
@@ -136,7 +142,7 @@ int Capture::Run() {
       }
     }
     if (video_) FinishVideo();
-    if (gif_) gif_->Finish();
+    if (gif_) FinishGif();
   } catch (const zenora::CaptureError& e) {
     progress_->Finish(false);
     std::cerr << "ZENOrA_capture: " << e.what() << "\n";
