@@ -282,8 +282,10 @@ void Encoder::Finish() {
 
 }  // namespace zenora
 
-// The module's one entry, found by name: a video being written to path.
-extern "C" __attribute__((visibility("default"))) std::unique_ptr<zenora::VideoSink> ZENOrA_OpenVideo(
-    const std::filesystem::path& path, int width, int height, int scale) {
-  return std::make_unique<zenora::Encoder>(path, width, height, scale);
+// The module's one entry, found by name: sink becomes a video being written
+// to path.
+extern "C" __attribute__((visibility("default"))) void ZENOrA_OpenVideo(std::unique_ptr<zenora::VideoSink>& sink,
+                                                                        const std::filesystem::path& path, int width,
+                                                                        int height, int scale) {
+  sink = std::make_unique<zenora::Encoder>(path, width, height, scale);
 }

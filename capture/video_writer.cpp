@@ -12,10 +12,10 @@ VideoWriter::VideoWriter(const std::filesystem::path& module_folder, const std::
                          int height, int scale) {
   module_.handle = dlopen((module_folder / kModule).c_str(), RTLD_NOW | RTLD_LOCAL);
   if (module_.handle == nullptr) throw VideoError(std::string("cannot load the video encoder: ") + dlerror());
-  using OpenFn = std::unique_ptr<VideoSink>(const std::filesystem::path&, int, int, int);
+  using OpenFn = void(std::unique_ptr<VideoSink>&, const std::filesystem::path&, int, int, int);
   auto* open = reinterpret_cast<OpenFn*>(dlsym(module_.handle, "ZENOrA_OpenVideo"));
   if (open == nullptr) throw VideoError(std::string(kModule) + " is not the video encoder");
-  sink_ = open(path, width, height, scale);
+  open(sink_, path, width, height, scale);
 }
 
 }  // namespace zenora
