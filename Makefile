@@ -10,6 +10,8 @@
 #   make fuzz        30 s of libFuzzer on loading and playing modules from memory
 #   make soak        only the 2,000 load/free cycles under LeakSanitizer
 #   make gif         a 10 s GIF of the intro in build/capture/intro.gif
+#   make video       a 10 s video of the intro with its music in build/capture/intro.mp4
+#   make capture-bench  how long GIFs and videos take, GIF sizes beside gifsicle -O3
 #   make install     installs under PREFIX (default /usr/local)
 #   make deb         the Debian package build/zenora-intro_VERSION_amd64.deb
 #   make format      formats every C and C++ file with clang-format
@@ -30,7 +32,7 @@ SANITIZER_ENV = ASAN_OPTIONS=$(ASAN_CHECKS) \
                 LSAN_OPTIONS=suppressions=$(CURDIR)/tools/lsan-suppressions.txt:print_suppressions=0 \
                 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
-.PHONY: all deps configure build run test clean timing test-asan fuzz fuzz-build soak gif install deb format format-check lint
+.PHONY: all deps configure build run test clean timing test-asan fuzz fuzz-build soak gif video capture-bench install deb format format-check lint
 
 all: build
 
@@ -76,9 +78,15 @@ soak: fuzz-build
 gif: build
 	./$(BUILD)/ZENOrA_capture --out $(BUILD)/capture --gif 10
 
+video: build
+	./$(BUILD)/ZENOrA_capture --out $(BUILD)/capture --video 10
+
+capture-bench: build
+	./$(BUILD)/bench/capture_bench
+
 # The C and C++ files under version control (every file, outside a checkout).
 SOURCES = $(shell git ls-files '*.cpp' '*.hpp' '*.h' '*.c' 2>/dev/null || \
-            find app toolkit soundlib sound logo stars ticker tests bench -name '*.[ch]pp' -o -name '*.[ch]')
+            find app capture toolkit soundlib sound logo stars ticker tests bench -name '*.[ch]pp' -o -name '*.[ch]')
 
 format: deps
 	@clang-format -i $(SOURCES)

@@ -12,7 +12,10 @@ inline constexpr const char* kProgramName = "ZENOrA_intro";
 
 // Creates the form, runs Form_Initialize and Form_Load, shows the window and
 // hands the running form to run; returns the program's exit status. Run-time
-// errors nobody traps end here with the runtime's error box.
-int RunIntro(tk::Backend& backend, const std::filesystem::path& app_path, const std::function<int(ZENOrA&)>& run);
+// errors nobody traps end here with the runtime's error box. prepare, when
+// given, gets the sound library the form will use before the form exists (the
+// capture tool sets the library up to decode the music there).
+int RunIntro(tk::Backend& backend, const std::filesystem::path& app_path, const std::function<int(ZENOrA&)>& run,
+             const std::function<void(sound::Bassmod&)>& prepare = {});
 
 }  // namespace zenora

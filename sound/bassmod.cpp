@@ -143,6 +143,11 @@ std::int32_t Bassmod::BASSMOD_ErrorGetCode() {
   return As<ErrorGetCodeFn>(Entry("BASSMOD_ErrorGetCode", error_get_code_))();
 }
 
+void* Bassmod::Export(const char* name) {
+  void* entry = nullptr;
+  return Entry(name, entry);
+}
+
 std::string VersionText(Bassmod& bassmod) {
   // Two calls, one per half, as the version value is read twice.
   const auto first = std::to_string(LoWord(static_cast<std::int32_t>(bassmod.BASSMOD_GetVersion())));

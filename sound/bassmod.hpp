@@ -25,6 +25,9 @@ class Bassmod {
   std::int32_t BASSMOD_MusicPlay();
   void BASSMOD_MusicFree();
   std::int32_t BASSMOD_ErrorGetCode();
+  // Any other export, found the same way: for a tool that drives the library
+  // beside the program (the capture tool decodes the music through it).
+  void* Export(const char* name);
 
   static constexpr const char* kFileName = "libbassmod.so";
 

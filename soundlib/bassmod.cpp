@@ -57,11 +57,40 @@ class Library {
       if (rate < min_rate || rate > max_rate) {
         throw Failure{BASSMOD_ERROR_ILLEGAL_PARAM};
       }
+      if (device == BASSMOD_DEVICE_DEFAULT) {
+        device = default_device_;
+      }
       if (device != BASSMOD_DEVICE_NO_SOUND) {
         output_.emplace(device, static_cast<std::int32_t>(rate), player_);
         hook_process_exit();
       }
+      rate_ = static_cast<std::int32_t>(rate);
       initialised_ = true;
+      return BOOL{1};
+    });
+  }
+
+  BOOL set_default_device(int device) {
+    return guarded(BOOL{0}, [&] {
+      if (device < BASSMOD_DEVICE_DEFAULT) {
+        throw Failure{BASSMOD_ERROR_DEVICE};
+      }
+      default_device_ = device;
+      return BOOL{1};
+    });
+  }
+
+  // The same rendering an output's callback does, pulled by the caller instead.
+  BOOL decode(void* buffer, DWORD frames) {
+    return guarded(BOOL{0}, [&] {
+      require_init();
+      if (output_) {
+        throw Failure{BASSMOD_ERROR_DEVICE};
+      }
+      if (buffer == nullptr && frames != 0) {
+        throw Failure{BASSMOD_ERROR_ILLEGAL_PARAM};
+      }
+      player_.render(static_cast<std::int16_t*>(buffer), frames, rate_);
       return BOOL{1};
     });
   }
@@ -196,6 +225,8 @@ class Library {
   std::atomic<int> last_error_{BASSMOD_OK};
   bool initialised_ = false;
   bool exit_hooked_ = false;
+  int default_device_ = BASSMOD_DEVICE_DEFAULT;
+  std::int32_t rate_ = 0;
   Player player_;
   std::optional<AudioOutput> output_;  // declared after player_: closed before it goes
 };
@@ -249,6 +280,10 @@ void BASSMOD_MusicFree(void) { library().free_music_call(); }
 DWORD BASSMOD_MusicIsActive(void) { return library().is_active(); }
 
 DWORD BASSMOD_MusicGetLength(BOOL playlen) { return library().length(playlen != 0); }
+
+BOOL BASSMOD_SetDefaultDevice(int device) { return library().set_default_device(device); }
+
+BOOL BASSMOD_MusicDecode(void* buffer, DWORD frames) { return library().decode(buffer, frames); }
 
 int BASSMOD_ErrorGetCode(void) { return library().error_code(); }
 

@@ -79,6 +79,20 @@ BASSMOD_API DWORD BASSMOD_MusicIsActive(void);
  * orders. (DWORD)-1 on failure. */
 BASSMOD_API DWORD BASSMOD_MusicGetLength(BOOL playlen);
 
+/* What BASSMOD_DEVICE_DEFAULT stands for in later BASSMOD_Init calls:
+ * BASSMOD_DEVICE_DEFAULT (the system's default output, as on loading),
+ * BASSMOD_DEVICE_NO_SOUND, or 1..n. It lets a host run a program that always
+ * asks for the default output, unchanged, with its music only decoded
+ * (BASSMOD_MusicDecode) rather than heard: a capture tool, for one. */
+BASSMOD_API BOOL BASSMOD_SetDefaultDevice(int device);
+
+/* Initialised for no sound: renders the next frames sample frames of the
+ * music into buffer (interleaved 16-bit stereo at the BASSMOD_Init rate) and
+ * moves playback on by as much, exactly as an output would pull them; silence
+ * where nothing plays. Fails with BASSMOD_ERROR_DEVICE while an output is
+ * open, which pulls the music itself. */
+BASSMOD_API BOOL BASSMOD_MusicDecode(void* buffer, DWORD frames);
+
 /* Outcome of the last call. */
 BASSMOD_API int BASSMOD_ErrorGetCode(void);
 

@@ -85,6 +85,9 @@ void apply_flags(openmpt_module* module, std::uint32_t flags) {
   openmpt_module_set_render_param(module, OPENMPT_MODULE_RENDER_VOLUMERAMPING_STRENGTH, ramping ? -1 : 0);
   openmpt_module_set_render_param(module, OPENMPT_MODULE_RENDER_STEREOSEPARATION_PERCENT,
                                   (flags & BASSMOD_MUSIC_SURROUND) != 0 ? 200 : 100);
+  // No dither (its noise is seeded at random): the same music gives the same
+  // samples on every run, to an output or decoded.
+  openmpt_module_ctl_set_integer(module, "dither", 0);
 }
 
 ModulePtr create_module(std::span<const std::byte> data, std::uint32_t flags) {

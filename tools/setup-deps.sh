@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config
   libsdl2-dev libsdl2-image-dev libx11-dev libwayland-dev libopenmpt-dev openmpt123 libgif-dev
+  libavformat-dev libavcodec-dev libswscale-dev libavutil-dev ffmpeg gifsicle
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xdotool x11-apps x11-utils x11-xserver-utils imagemagick xfonts-base desktop-file-utils openbox sway
   dpkg-dev file lintian appstream

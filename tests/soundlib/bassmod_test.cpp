@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstring>
 #include <thread>
 
 #include "soundlib/bassmod.h"
@@ -251,6 +252,35 @@ TEST_F(Bassmod, CallsFromOtherThreadsAndUnloadingWhilePlaying) {
   const auto maps = read_file("/proc/self/maps");
   EXPECT_EQ(std::string(maps.begin(), maps.end()).find(path), std::string::npos);
   std::this_thread::sleep_for(200ms);
+}
+
+// A host runs the program's BASSMOD_Init(-1, ...) unchanged with no output
+// opened and pulls the music itself: sample for sample what an output gets.
+TEST_F(Bassmod, WithoutAnOutputDecodesWhatTheOutputWouldPlay) {
+  const auto file = dir.path / "played.raw";
+  record_to(file, "0");
+  ASSERT_TRUE(play_tune(tune, program_flags));  // 0.48 s, then silence
+  std::vector<std::int16_t> decoded(2 * rate);
+  EXPECT_EQ(outcome(BASSMOD_MusicDecode(decoded.data(), 1)), failed(BASSMOD_ERROR_DEVICE));  // the output pulls it
+  const auto until = fs::file_size(file) + 4 * rate;                                         // a second more
+  for (int ms = 0; ms < 20'000 && fs::file_size(file) < until; ++ms) std::this_thread::sleep_for(1ms);
+  BASSMOD_Free();
+  const Bytes out = read_file(file);
+  std::vector<std::int16_t> played(out.size() / 2);
+  std::memcpy(played.data(), out.data(), played.size() * 2);
+
+  ASSERT_EQ(BASSMOD_SetDefaultDevice(BASSMOD_DEVICE_NO_SOUND), 1);
+  const bool decoding = play_tune(tune, program_flags) && BASSMOD_MusicDecode(decoded.data(), rate) != 0;
+  BASSMOD_Free();
+  BASSMOD_SetDefaultDevice(BASSMOD_DEVICE_DEFAULT);
+  ASSERT_TRUE(decoding);
+  const auto start = [](const std::vector<std::int16_t>& s) {  // first sound, at a whole frame
+    return static_cast<std::size_t>(std::ranges::find_if(s, [](auto x) { return x != 0; }) - s.begin()) & ~1U;
+  };
+  const std::size_t length = 2 * 30000;  // the tune and its silent end
+  ASSERT_LE(start(played) + length, played.size());
+  EXPECT_EQ(start(decoded), 0U);
+  EXPECT_TRUE(std::equal(decoded.begin(), decoded.begin() + length, played.begin() + start(played)));
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "app/gif_writer.hpp"
+#include "capture/gif_writer.hpp"
 
 #include <fcntl.h>
 #include <gif_lib.h>
@@ -6,9 +6,11 @@
 
 #include <algorithm>
 #include <array>
+#include <bitset>
 #include <cerrno>
 #include <cstring>
 #include <limits>
+#include <optional>
 #include <string>
 
 namespace zenora {
@@ -28,7 +30,7 @@ GifPalette MakePalette(std::vector<tk::Pixel> colours) {
   GifPalette palette;
   palette.colours = std::move(colours);
   for (std::size_t i = 0; i < palette.colours.size(); ++i) {
-    palette.index.emplace(palette.colours[i], static_cast<std::uint8_t>(i));
+    palette.index.Add(palette.colours[i], static_cast<std::uint8_t>(i));
   }
   return palette;
 }
@@ -69,34 +71,48 @@ struct MapFree {
 };
 using MapPtr = std::unique_ptr<ColorMapObject, MapFree>;
 
-// giflib wants a power of two entries; the spare ones stay black.
-MapPtr MakeMap(const GifPalette& palette) {
+// giflib wants a power of two entries, at least entries; the spare ones stay black.
+int MapSize(std::size_t entries) {
   int size = 2;
-  while (static_cast<std::size_t>(size) < palette.colours.size()) size *= 2;
-  std::vector<GifColorType> entries(static_cast<std::size_t>(size), GifColorType{0, 0, 0});
+  while (static_cast<std::size_t>(size) < entries) size *= 2;
+  return size;
+}
+
+MapPtr MakeMap(const GifPalette& palette, std::size_t entries) {
+  std::vector<GifColorType> colours(static_cast<std::size_t>(MapSize(entries)), GifColorType{0, 0, 0});
   for (std::size_t i = 0; i < palette.colours.size(); ++i) {
     const tk::Pixel p = palette.colours[i];
-    entries[i] = GifColorType{static_cast<GifByteType>(Red(p)), static_cast<GifByteType>(Green(p)),
+    colours[i] = GifColorType{static_cast<GifByteType>(Red(p)), static_cast<GifByteType>(Green(p)),
                               static_cast<GifByteType>(Blue(p))};
   }
-  MapPtr map(GifMakeMapObject(size, entries.data()));
+  MapPtr map(GifMakeMapObject(static_cast<int>(colours.size()), colours.data()));
   if (!map) throw GifError("out of memory for a colour map");
   return map;
 }
 
 // The smallest rectangle holding every pixel that differs; empty when none does.
-tk::Rect Changed(const tk::Surface& before, const tk::Surface& after) {
-  int left = after.Width(), top = after.Height(), right = -1, bottom = -1;
-  for (int y = 0; y < after.Height(); ++y) {
-    for (int x = 0; x < after.Width(); ++x) {
-      if (before.At(x, y) == after.At(x, y)) continue;
-      left = std::min(left, x);
-      right = std::max(right, x);
-      top = std::min(top, y);
-      bottom = std::max(bottom, y);
+tk::Rect Changed(const std::vector<tk::Pixel>& before, const std::vector<tk::Pixel>& after, int width, int height) {
+  const auto row = [&](const std::vector<tk::Pixel>& pixels, int y) {
+    return pixels.data() + static_cast<std::ptrdiff_t>(y) * width;
+  };
+  const auto same = [&](int y) { return std::equal(row(before, y), row(before, y) + width, row(after, y)); };
+  int top = 0;
+  while (top < height && same(top)) ++top;
+  if (top == height) return {};
+  int bottom = height - 1;
+  while (same(bottom)) --bottom;
+  int left = width;
+  int right = -1;
+  for (int y = top; y <= bottom; ++y) {
+    const tk::Pixel* b = row(before, y);
+    const tk::Pixel* a = row(after, y);
+    for (int x = 0; x < left; ++x) {
+      if (a[x] != b[x]) left = x;
+    }
+    for (int x = width - 1; x > right; --x) {
+      if (a[x] != b[x]) right = x;
     }
   }
-  if (right < 0) return {};
   return {left, top, right - left + 1, bottom - top + 1};
 }
 
@@ -123,24 +139,33 @@ GifPalette ChoosePalette(const tk::Surface& frame) {
   return Quantise(frame);
 }
 
+void ColourIndex::Add(tk::Pixel colour, std::uint8_t index) {
+  std::size_t slot = Slot(colour);
+  while (keys_[slot] != kFree && keys_[slot] != colour) slot = (slot + 1) % kSlots;
+  if (keys_[slot] == colour) return;
+  keys_[slot] = colour;
+  values_[slot] = index;
+}
+
 void GifWriter::Closer::operator()(GifFileType* gif) const {
   int error = 0;
   EGifCloseFile(gif, &error);
 }
 
 GifWriter::GifWriter(const std::filesystem::path& path, int width, int height, int delay_cs)
-    : path_(path), width_(width), height_(height), delay_cs_(delay_cs) {
+    : path_(path), part_(path), width_(width), height_(height), delay_cs_(delay_cs) {
   if (width <= 0 || height <= 0 || width > 65535 || height > 65535) throw GifError("bad GIF size");
   if (delay_cs < 0 || delay_cs > 65535) throw GifError("bad GIF frame delay");
+  part_ += ".part";
   // Opened here rather than by giflib, which would make the file private to its owner.
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd < 0) throw GifError("cannot write " + path.string() + ": " + std::strerror(errno));
+  const int fd = ::open(part_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) throw GifError("cannot write " + part_.string() + ": " + std::strerror(errno));
   int error = 0;
   gif_.reset(EGifOpenFileHandle(fd, &error));  // owns fd from here on, when it succeeds
   if (!gif_) {
     ::close(fd);
-    std::filesystem::remove(path);
-    throw GifError("cannot write " + path.string() + ": " + GifErrorString(error));
+    std::filesystem::remove(part_);
+    throw GifError("cannot write " + part_.string() + ": " + GifErrorString(error));
   }
 }
 
@@ -148,19 +173,19 @@ GifWriter::~GifWriter() {
   if (!gif_) return;
   gif_.reset();
   std::error_code ec;
-  std::filesystem::remove(path_, ec);
+  std::filesystem::remove(part_, ec);
 }
 
 void GifWriter::Check(int result, const char* what) const {
   if (result == GIF_ERROR) {
     const char* reason = GifErrorString(gif_->Error);
-    throw GifError(std::string("cannot write ") + what + " to " + path_.string() + ": " +
+    throw GifError(std::string("cannot write ") + what + " to " + part_.string() + ": " +
                    (reason ? reason : "unknown error"));
   }
 }
 
 void GifWriter::WriteHeader(const GifPalette& palette) {
-  const MapPtr map = MakeMap(palette);
+  const MapPtr map = MakeMap(palette, palette.colours.size());
   EGifSetGifVersion(gif_.get(), true);
   Check(EGifPutScreenDesc(gif_.get(), width_, height_, 8, 0, map.get()), "the screen");
   // Loop forever.
@@ -188,55 +213,29 @@ std::uint8_t GifWriter::Nearest(tk::Pixel colour) {
   return index;
 }
 
-void GifWriter::AddFrame(const tk::Surface& frame) {
-  if (!gif_) throw GifError("the GIF is already finished");
-  if (frame.Width() != width_ || frame.Height() != height_) throw GifError("frame size differs from the GIF's");
+// Exact where the palette holds the colour; otherwise the nearest global one.
+int GifWriter::PaletteIndex(const GifPalette& palette, tk::Pixel colour) {
+  const int index = palette.index.Find(colour);
+  return index >= 0 ? index : Nearest(colour);
+}
 
-  if (frames_ == 0) {
-    global_ = ChoosePalette(frame);
-    WriteHeader(global_);
-  }
-
-  // Only what changed; a frame that changes nothing still takes its time.
-  tk::Rect area = previous_ ? Changed(*previous_, frame) : frame.Bounds();
-  if (area.Empty()) area = {0, 0, 1, 1};
-  std::vector<tk::Pixel> pixels;
-  pixels.reserve(static_cast<std::size_t>(area.w) * static_cast<std::size_t>(area.h));
-  for (int y = area.y; y < area.y + area.h; ++y) {
-    for (int x = area.x; x < area.x + area.w; ++x) pixels.push_back(frame.At(x, y));
-  }
-
-  // Which palette: the global one when it holds every colour exactly, else an
-  // exact one of the rectangle's own, else the global one by nearest colour.
-  std::optional<GifPalette> local;
-  if (!std::all_of(pixels.begin(), pixels.end(), [&](tk::Pixel p) { return global_.index.contains(p); })) {
-    std::vector<tk::Pixel> colours = pixels;
-    std::sort(colours.begin(), colours.end());
-    colours.erase(std::unique(colours.begin(), colours.end()), colours.end());
-    if (colours.size() <= kMaxColours) local = MakePalette(std::move(colours));
-  }
-  const GifPalette& palette = local ? *local : global_;
-
+// One image of indices_ over area; transparent: the index that leaves the
+// pixel as it was, or -1.
+void GifWriter::WriteImage(const tk::Rect& area, const GifPalette* local, int transparent) {
   GraphicsControlBlock control{};
-  control.DisposalMode = DISPOSE_DO_NOT;
+  control.DisposalMode = DISPOSE_DO_NOT;  // the next frame is drawn over this one
   control.UserInputFlag = false;
   control.DelayTime = delay_cs_;
-  control.TransparentColor = NO_TRANSPARENT_COLOR;
+  control.TransparentColor = transparent >= 0 ? transparent : NO_TRANSPARENT_COLOR;
   GifByteType extension[4];
   const auto length = EGifGCBToExtension(&control, extension);
   Check(EGifPutExtension(gif_.get(), GRAPHICS_EXT_FUNC_CODE, static_cast<int>(length), extension), "a frame");
 
-  const MapPtr local_map = local ? MakeMap(*local) : nullptr;
+  const MapPtr local_map =
+      local ? MakeMap(*local, std::max(local->colours.size(), static_cast<std::size_t>(transparent + 1))) : nullptr;
   Check(EGifPutImageDesc(gif_.get(), area.x, area.y, area.w, area.h, false, local_map.get()), "a frame");
-  std::vector<GifPixelType> line(static_cast<std::size_t>(area.w));
   for (int row = 0; row < area.h; ++row) {
-    for (int x = 0; x < area.w; ++x) {
-      const tk::Pixel p =
-          pixels[static_cast<std::size_t>(row) * static_cast<std::size_t>(area.w) + static_cast<std::size_t>(x)];
-      const auto it = palette.index.find(p);
-      line[static_cast<std::size_t>(x)] = it != palette.index.end() ? it->second : Nearest(p);
-    }
-    Check(EGifPutLine(gif_.get(), line.data(), area.w), "a frame");
+    Check(EGifPutLine(gif_.get(), indices_.data() + static_cast<std::ptrdiff_t>(row) * area.w, area.w), "a frame");
   }
   // giflib keeps a copy of a local palette and, at the next frame without
   // one, drops it without freeing it: free it here, once it has been written.
@@ -244,7 +243,74 @@ void GifWriter::AddFrame(const tk::Surface& frame) {
     GifFreeMapObject(gif_->Image.ColorMap);
     gif_->Image.ColorMap = nullptr;
   }
-  previous_ = frame;
+}
+
+void GifWriter::AddFrame(const tk::Surface& frame) {
+  if (!gif_) throw GifError("the GIF is already finished");
+  if (frame.Width() != width_ || frame.Height() != height_) throw GifError("frame size differs from the GIF's");
+  const std::vector<tk::Pixel>& pixels = frame.Pixels();
+
+  if (frames_ == 0) {
+    global_ = ChoosePalette(frame);
+    WriteHeader(global_);
+    indices_.resize(pixels.size());
+    for (std::size_t i = 0; i < pixels.size(); ++i)
+      indices_[i] = static_cast<std::uint8_t>(PaletteIndex(global_, pixels[i]));
+    WriteImage(frame.Bounds(), nullptr, -1);
+  } else if (const tk::Rect area = Changed(previous_, pixels, width_, height_); area.Empty()) {
+    // A frame that changes nothing still takes its time.
+    indices_.assign(1, 0);
+    WriteImage({0, 0, 1, 1}, nullptr, 0);
+  } else {
+    // Calls f(pixel, changed) for each pixel of the area, row by row.
+    const auto each = [&](auto&& f) {
+      for (int y = area.y; y < area.y + area.h; ++y) {
+        const std::size_t at = static_cast<std::size_t>(y) * static_cast<std::size_t>(width_);
+        for (std::size_t i = at + static_cast<std::size_t>(area.x); i < at + static_cast<std::size_t>(area.x + area.w);
+             ++i) {
+          f(pixels[i], pixels[i] != previous_[i]);
+        }
+      }
+    };
+    // Which palette: the global one when it holds every changed colour, else
+    // one of the changed colours alone while they leave a slot free.
+    bool missing = false;
+    each([&](tk::Pixel p, bool changed) { missing = missing || (changed && global_.index.Find(p) < 0); });
+    std::optional<GifPalette> local;
+    if (missing) {
+      local.emplace();
+      each([&](tk::Pixel p, bool changed) {
+        if (!changed || !local || local->index.Find(p) >= 0) return;
+        if (local->colours.size() == kMaxColours - 1) {
+          local.reset();
+          return;
+        }
+        local->index.Add(p, static_cast<std::uint8_t>(local->colours.size()));
+        local->colours.push_back(p);
+      });
+    }
+    const GifPalette& palette = local ? *local : global_;
+    // The transparent index: a free slot, else one that no changed pixel needs.
+    int transparent = -1;
+    if (local || palette.colours.size() < static_cast<std::size_t>(MapSize(palette.colours.size()))) {
+      transparent = static_cast<int>(palette.colours.size());
+    } else {
+      std::bitset<kMaxColours> used;
+      each([&](tk::Pixel p, bool changed) {
+        if (changed) used.set(static_cast<std::size_t>(PaletteIndex(palette, p)));
+      });
+      for (std::size_t i = 0; i < kMaxColours && transparent < 0; ++i) {
+        if (!used.test(i)) transparent = static_cast<int>(i);
+      }
+    }
+    indices_.clear();
+    each([&](tk::Pixel p, bool changed) {
+      indices_.push_back(
+          static_cast<std::uint8_t>(changed || transparent < 0 ? PaletteIndex(palette, p) : transparent));
+    });
+    WriteImage(area, local ? &*local : nullptr, transparent);
+  }
+  previous_ = pixels;
   ++frames_;
 }
 
@@ -252,10 +318,12 @@ void GifWriter::Finish() {
   if (!gif_) throw GifError("the GIF is already finished");
   if (frames_ == 0) throw GifError("a GIF needs at least one frame");
   int error = 0;
-  if (EGifCloseFile(gif_.release(), &error) == GIF_ERROR) {
-    std::error_code ec;
-    std::filesystem::remove(path_, ec);
-    const char* reason = GifErrorString(error);
+  const int closed = EGifCloseFile(gif_.release(), &error);
+  std::error_code ec;
+  if (closed != GIF_ERROR) std::filesystem::rename(part_, path_, ec);
+  if (closed == GIF_ERROR || ec) {
+    std::filesystem::remove(part_, ec);
+    const char* reason = closed == GIF_ERROR ? GifErrorString(error) : "cannot give it its name";
     throw GifError("cannot finish " + path_.string() + ": " + (reason ? reason : "unknown error"));
   }
 }
