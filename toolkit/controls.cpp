@@ -153,12 +153,14 @@ void PictureBox::Paint(Surface& target, std::span<const Rect> damage) const {
   if (shown.Empty()) return;
   const Pixel back = ToPixel(BackColor());
   const Rect inner = InnerRect().Offset(r.x, r.y);
+  // A picture that covers the whole box (a star, a close glyph) hides its back colour.
+  const bool covered = !framed_ && picture_.Width() >= r.w && picture_.Height() >= r.h;
   bool touched = false;
   for (const Rect& area : damage) {
     const Rect visible = shown.Intersect(area);
     if (visible.Empty()) continue;
     touched = true;
-    target.Fill(visible, back);
+    if (!covered) target.Fill(visible, back);
     if (framed_) {
       const Pixel frame = ToPixel(SystemColor::kWindowFrame);
       target.Fill(Rect{r.x, r.y, r.w, 1}.Intersect(visible), frame);

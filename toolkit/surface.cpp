@@ -19,10 +19,12 @@ void Surface::Set(int x, int y, Pixel p) {
 void Surface::Fill(const Rect& area, Pixel p) {
   const Rect r = area.Intersect(Bounds());
   if (r.Empty()) return;
-  // One row pixel by pixel, the others copied from it: every frame fills the
-  // strips' backgrounds, and block copies are far faster than single stores.
+  // One pixel stored, the rest of its row copied from what is done in doubling
+  // blocks, the other rows copied whole: every frame fills the strips'
+  // backgrounds, and block copies are far faster than single stores.
   const auto first = pixels_.begin() + static_cast<std::ptrdiff_t>(Index(r.x, r.y));
-  std::fill_n(first, r.w, p);
+  *first = p;
+  for (int done = 1; done < r.w; done *= 2) std::copy_n(first, std::min(done, r.w - done), first + done);
   for (int y = r.y + 1; y < r.y + r.h; ++y) {
     std::copy_n(first, r.w, pixels_.begin() + static_cast<std::ptrdiff_t>(Index(r.x, y)));
   }
