@@ -4,6 +4,7 @@
 #include <functional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "toolkit/colour.hpp"
@@ -182,7 +183,11 @@ class Label : public Control {
   explicit Label(std::string name);
 
   const std::string& Caption() const { return caption_; }
-  void SetCaption(std::string text) { Change(caption_, text); }
+  void SetCaption(std::string_view text) {
+    if (text == caption_) return;
+    caption_.assign(text);  // in the room the last caption left: the ticker switches text for ever
+    Invalidate();
+  }
   Alignment GetAlignment() const { return alignment_; }
   void SetAlignment(Alignment a) { Change(alignment_, a); }
 
