@@ -126,8 +126,8 @@ std::optional<Counts> CountUnderCallgrind(const char* self, Way way, int n) {
     const int quiet = ::open("/dev/null", O_WRONLY);
     ::dup2(quiet, STDOUT_FILENO);
     ::dup2(quiet, STDERR_FILENO);
-    ::execlp("valgrind", "valgrind", "--tool=callgrind", "--separate-threads=yes", file_option.c_str(), self,
-             "--count", way == Way::Capture ? "capture" : "window", ticks.c_str(), static_cast<char*>(nullptr));
+    ::execlp("valgrind", "valgrind", "--tool=callgrind", "--separate-threads=yes", file_option.c_str(), self, "--count",
+             way == Way::Capture ? "capture" : "window", ticks.c_str(), static_cast<char*>(nullptr));
     ::_exit(127);
   }
   int status = 0;
