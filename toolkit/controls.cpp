@@ -152,7 +152,7 @@ void PictureBox::Paint(Surface& target, std::span<const Rect> damage) const {
   const Rect& shown = ShownRect();
   if (shown.Empty()) return;
   const Pixel back = ToPixel(BackColor());
-  const Rect inner = InnerRect().Offset(r.x, r.y);
+  const Rect inner = PictureBox::InnerRect().Offset(r.x, r.y);
   // A picture that covers the whole box (a star, a close glyph) hides its back colour.
   const bool covered = !framed_ && picture_.Width() >= r.w && picture_.Height() >= r.h;
   bool touched = false;
@@ -170,7 +170,7 @@ void PictureBox::Paint(Surface& target, std::span<const Rect> damage) const {
     }
     target.Blit(picture_, inner.x, inner.y, inner.Intersect(visible));
   }
-  if (touched) PaintChildren(target, damage);
+  if (touched && !Children().empty()) PaintChildren(target, damage);
 }
 
 Label::Label(std::string name) : Control(std::move(name)) {}
