@@ -122,8 +122,8 @@ int RunFloorChild(const std::filesystem::path& folder, int seconds, int report_f
   std::ostringstream report;
   report << "main_cpu_at_end_ns " << ThreadCpuNowNs() << "\ncpu_at_end_ns " << ProcessCpuNs() << "\nend_at "
          << MonotonicNs() << "\nstatus 0\nfirst_present_ns " << first_present - started_ns << "\nfirst_present_at "
-         << first_present << "\ncpu_at_first_present_ns " << cpu_at_first_present
-         << "\nmain_cpu_at_first_present_ns " << main_cpu_at_first_present << "\n";
+         << first_present << "\ncpu_at_first_present_ns " << cpu_at_first_present << "\nmain_cpu_at_first_present_ns "
+         << main_cpu_at_first_present << "\n";
   for (const auto& [name, cpu_ns] : ThreadCpuNs()) report << "thread " << cpu_ns << " " << name << "\n";
   SDL_CloseAudioDevice(device);
   return WriteAll(report_fd, report.str()) ? 0 : 1;
