@@ -185,7 +185,7 @@ class Label : public Control {
   const std::string& Caption() const { return caption_; }
   void SetCaption(std::string_view text) {
     if (text == caption_) return;
-    caption_.assign(text);  // in the room the last caption left: the ticker switches text for ever
+    caption_.assign(text);  // into the storage it has: the ticker switches texts as long as it runs
     Invalidate();
   }
   Alignment GetAlignment() const { return alignment_; }

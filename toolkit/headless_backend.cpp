@@ -16,6 +16,7 @@ void HeadlessBackend::SyncWindow(const Form& form) {
 }
 
 void HeadlessBackend::Present(const Surface& frame, std::span<const Rect> changed) {
+  // Only the changed rectangles differ from the frame shown last.
   if (last_frame_.Width() != frame.Width() || last_frame_.Height() != frame.Height()) {
     last_frame_ = frame;
     return;
