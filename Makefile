@@ -3,8 +3,9 @@
 #   make test   installs what is missing, builds, runs every test
 #
 # More:
-#   make timing      the real intro under its own X server for 20 s: tick rate and
-#                    jitter, CPU, memory, start-up time, each beside its goal
+#   make timing      what a tick costs without a display, then the real intro under
+#                    its own X server: tick rate and jitter, CPU against the floor of
+#                    the job, memory, start-up time, click to exit, each beside its goal
 #   make test-asan   unit and headless tests built with AddressSanitizer, LeakSanitizer
 #                    and UBSan (build-asan/), then 2,000 load/free cycles of the library
 #   make fuzz        30 s of libFuzzer on loading and playing modules from memory
@@ -52,6 +53,7 @@ test: format-check build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
 timing: build
+	./$(BUILD)/bench/tick_bench
 	./$(BUILD)/bench/zenora_timing --seconds 20
 
 test-asan: deps

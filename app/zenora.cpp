@@ -17,10 +17,10 @@ namespace {
 constexpr tk::OleColor kBlack = tk::Rgb(0, 0, 0);
 constexpr tk::OleColor kWhite = tk::Rgb(255, 255, 255);
 
-void DefineLabel(tk::Label& label, float left, float top, float width, float height, std::string caption,
+void DefineLabel(tk::Label& label, float left, float top, float width, float height, std::string_view caption,
                  tk::Alignment alignment) {
   label.SetBounds(left, top, width, height);
-  label.SetCaption(std::move(caption));
+  label.SetCaption(caption);
   label.SetAlignment(alignment);
   label.SetBackColor(kBlack);
   label.SetForeColor(kWhite);

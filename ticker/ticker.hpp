@@ -2,7 +2,7 @@
 
 #include <array>
 #include <cstdint>
-#include <string>
+#include <string_view>
 
 #include "ticker/info_texts.hpp"
 #include "toolkit/controls.hpp"
@@ -32,7 +32,7 @@ class Ticker {
   std::int16_t FadeInStage() const { return fade_in_stage_; }
   std::int16_t FadeOutStage() const { return fade_out_stage_; }
   // Empty until the first text switch.
-  const std::array<std::string, kInfoRows>& InfoTexts() const { return info_texts_; }
+  const std::array<std::string_view, kInfoRows>& InfoTexts() const { return info_texts_; }
 
  private:
   void StepFadeIn();
@@ -44,7 +44,7 @@ class Ticker {
   tk::Timer& timer_fade_in_;
   tk::Timer& timer_fade_out_;
 
-  std::array<std::string, kInfoRows> info_texts_;
+  std::array<std::string_view, kInfoRows> info_texts_;  // the constant rows: nothing to allocate
   std::int16_t info_index_ = 0;
   std::int16_t hold_ticks_ = 0;
   std::int16_t fade_ticks_ = 0;

@@ -17,28 +17,43 @@ int ToPixels(float value, ScaleMode scale) {
 }  // namespace
 
 void Control::SetBounds(float left, float top, float width, float height) {
-  if (left == left_ && top == top_ && width == width_ && height == height_) return;
-  Invalidate();  // where it was
+  // Only what changed is converted: a star step changes one Left 43 times a tick.
+  const ScaleMode scale = parent_ ? parent_->GetScaleMode() : ScaleMode::Twips;
+  Rect pixels = pixel_rect_;
+  if (left != left_) pixels.x = ToPixels(left, scale);
+  if (top != top_) pixels.y = ToPixels(top, scale);
+  if (width != width_) pixels.w = ToPixels(width, scale);
+  if (height != height_) pixels.h = ToPixels(height, scale);
   left_ = left;
   top_ = top;
   width_ = width;
   height_ = height;
-  Invalidate();  // where it is
+  // Within the same pixels nothing shows differently: a slow star keeps its
+  // pixel for several ticks.
+  if (pixels == pixel_rect_) return;
+  pixel_rect_ = pixels;
+  const Rect was = shown_rect_;
+  Locate();
+  if (form_ != nullptr && visible_) form_->Invalidate(was, shown_rect_);
 }
 
-Rect Control::WindowRect() const {
-  Rect r = PixelRect();
-  // Containers below the window offset their children by their inner origin.
-  for (const Container* c = parent_; c != nullptr && c->Parent() != nullptr; c = c->Parent()) {
-    const Rect outer = c->PixelRect();
-    const Rect inner = c->InnerRect();
-    r = r.Offset(outer.x + inner.x, outer.y + inner.y);
+void Control::Place() {
+  const ScaleMode scale = parent_ ? parent_->GetScaleMode() : ScaleMode::Twips;
+  pixel_rect_ = {ToPixels(left_, scale), ToPixels(top_, scale), ToPixels(width_, scale), ToPixels(height_, scale)};
+  Locate();
+}
+
+void Control::Locate() {
+  if (parent_ == nullptr) {
+    window_rect_ = shown_rect_ = pixel_rect_;
+    return;
   }
-  return r;
+  window_rect_ = pixel_rect_.Offset(parent_->inner_on_window_.x, parent_->inner_on_window_.y);
+  shown_rect_ = window_rect_.Intersect(parent_->inner_shown_);
 }
 
 void Control::Invalidate() const {
-  if (form_ != nullptr) form_->Invalidate(WindowRect());
+  if (form_ != nullptr) form_->Invalidate(shown_rect_);
 }
 
 void Control::AttachTo(Form* form) {
@@ -49,28 +64,54 @@ void Control::AttachTo(Form* form) {
   Invalidate();
 }
 
-Rect Control::PixelRect() const {
-  const ScaleMode scale = parent_ ? parent_->GetScaleMode() : ScaleMode::Twips;
-  return {ToPixels(left_, scale), ToPixels(top_, scale), ToPixels(width_, scale), ToPixels(height_, scale)};
-}
-
 void Container::Add(Control& child) {
   child.parent_ = this;
   children_.push_back(&child);
+  if (children_.size() == 1) LocateInner();
+  child.Place();
   // A form is the window its children show on; anything else passes on its own.
   auto* form = dynamic_cast<Form*>(this);
   child.AttachTo(form != nullptr ? form : form_);
 }
 
+void Container::SetScaleMode(ScaleMode mode) {
+  if (mode == scale_mode_) return;
+  scale_mode_ = mode;
+  PlaceChildren();
+  Invalidate();  // the children lie inside
+}
+
+void Container::Locate() {
+  Control::Locate();
+  // Most picture boxes (the stars) hold nothing: the inner area is kept only
+  // while there are children.
+  if (!children_.empty()) LocateInner();
+}
+
+void Container::LocateInner() {
+  // The top of the tree offsets nothing: its children are on its client area.
+  const Rect inner = Parent() == nullptr ? Rect{0, 0, PixelRect().w, PixelRect().h}
+                                         : InnerRect().Offset(WindowRect().x, WindowRect().y);
+  const Rect shown = Parent() == nullptr ? inner : inner.Intersect(ShownRect());
+  if (inner == inner_on_window_ && shown == inner_shown_) return;
+  inner_on_window_ = inner;
+  inner_shown_ = shown;
+  PlaceChildren();
+}
+
+void Container::PlaceChildren() {
+  for (Control* child : children_) child->Place();
+}
+
 Rect Container::InnerRect() const {
-  const Rect r = PixelRect();
+  const Rect& r = PixelRect();
   return {0, 0, r.w, r.h};
 }
 
 Control* Container::ChildAt(int x, int y) const {
   for (Control* child : children_) {
     if (child->Windowless() || !child->Visible() || !child->Enabled()) continue;
-    const Rect r = child->PixelRect();
+    const Rect& r = child->PixelRect();
     if (!r.Contains(x, y)) continue;
     if (auto* box = dynamic_cast<Container*>(child)) {
       const Rect inner = box->InnerRect().Offset(r.x, r.y);
@@ -83,55 +124,88 @@ Control* Container::ChildAt(int x, int y) const {
   return nullptr;
 }
 
-void Container::PaintChildren(Surface& target, int inner_x, int inner_y, const Rect& clip) const {
-  if (clip.Empty()) return;
+void Container::PaintChildren(Surface& target, std::span<const Rect> damage) const {
   for (const Control* child : children_) {
-    if (child->Windowless() && child->Visible()) child->Paint(target, inner_x, inner_y, clip);
+    if (child->Windowless() && child->Visible()) child->Paint(target, damage);
   }
   for (auto it = children_.rbegin(); it != children_.rend(); ++it) {
-    if (!(*it)->Windowless() && (*it)->Visible()) (*it)->Paint(target, inner_x, inner_y, clip);
+    if (!(*it)->Windowless() && (*it)->Visible()) (*it)->Paint(target, damage);
   }
 }
 
 PictureBox::PictureBox(std::string name) : Container(std::move(name)) {}
 
+void PictureBox::SetFramed(bool v) {
+  if (v == framed_) return;
+  framed_ = v;
+  Place();  // the inner area changed
+  Invalidate();
+}
+
 Rect PictureBox::InnerRect() const {
-  const Rect r = PixelRect();
+  const Rect& r = PixelRect();
   return framed_ ? Rect{1, 1, r.w - 2, r.h - 2} : Rect{0, 0, r.w, r.h};
 }
 
-void PictureBox::Paint(Surface& target, int origin_x, int origin_y, const Rect& clip) const {
-  const Rect r = PixelRect().Offset(origin_x, origin_y);
-  const Rect visible = r.Intersect(clip);
-  if (visible.Empty()) return;
-  target.Fill(visible, ToPixel(BackColor()));
-  if (framed_) {
-    const Pixel frame = ToPixel(SystemColor::kWindowFrame);
-    target.Fill(Rect{r.x, r.y, r.w, 1}.Intersect(visible), frame);
-    target.Fill(Rect{r.x, r.y + r.h - 1, r.w, 1}.Intersect(visible), frame);
-    target.Fill(Rect{r.x, r.y, 1, r.h}.Intersect(visible), frame);
-    target.Fill(Rect{r.x + r.w - 1, r.y, 1, r.h}.Intersect(visible), frame);
+void PictureBox::Paint(Surface& target, std::span<const Rect> damage) const {
+  const Rect& r = WindowRect();
+  const Rect& shown = ShownRect();
+  if (shown.Empty()) return;
+  const Pixel back = ToPixel(BackColor());
+  const Rect inner = PictureBox::InnerRect().Offset(r.x, r.y);
+  // A picture that covers the whole box (a star, a close glyph) hides its back colour.
+  const bool covered = !framed_ && picture_.Width() >= r.w && picture_.Height() >= r.h;
+  bool touched = false;
+  for (const Rect& area : damage) {
+    const Rect visible = shown.Intersect(area);
+    if (visible.Empty()) continue;
+    touched = true;
+    if (!covered) target.Fill(visible, back);
+    if (framed_) {
+      const Pixel frame = ToPixel(SystemColor::kWindowFrame);
+      target.Fill(Rect{r.x, r.y, r.w, 1}.Intersect(visible), frame);
+      target.Fill(Rect{r.x, r.y + r.h - 1, r.w, 1}.Intersect(visible), frame);
+      target.Fill(Rect{r.x, r.y, 1, r.h}.Intersect(visible), frame);
+      target.Fill(Rect{r.x + r.w - 1, r.y, 1, r.h}.Intersect(visible), frame);
+    }
+    target.Blit(picture_, inner.x, inner.y, inner.Intersect(visible));
   }
-  const Rect inner = InnerRect().Offset(r.x, r.y);
-  const Rect inner_clip = inner.Intersect(clip);
-  target.Blit(picture_, inner.x, inner.y, inner_clip);
-  PaintChildren(target, inner.x, inner.y, inner_clip);
+  if (touched && !Children().empty()) PaintChildren(target, damage);
 }
 
 Label::Label(std::string name) : Control(std::move(name)) {}
 
-void Label::Paint(Surface& target, int origin_x, int origin_y, const Rect& clip) const {
-  const Rect r = PixelRect().Offset(origin_x, origin_y);
-  const Rect visible = r.Intersect(clip);
-  if (visible.Empty()) return;
+void Label::Render() const {
   Rendered& cached = rendered_;
-  if (cached.pixels.Width() != r.w || cached.pixels.Height() != r.h || cached.caption != caption_ ||
-      cached.alignment != alignment_ || cached.fore != ForeColor() || cached.back != BackColor()) {
-    cached = Rendered{caption_, alignment_, ForeColor(), BackColor(), Surface(r.w, r.h, ToPixel(BackColor()))};
-    const int x = alignment_ == Alignment::Center ? (r.w - TextWidth(caption_)) / 2 : 0;
-    DrawText(cached.pixels, x, 0, caption_, ToPixel(ForeColor()), cached.pixels.Bounds());
+  const Rect& r = PixelRect();
+  if (cached.pixels.Width() == r.w && cached.pixels.Height() == r.h && cached.caption == caption_ &&
+      cached.alignment == alignment_ && cached.fore == ForeColor() && cached.back == BackColor()) {
+    return;
   }
-  target.Blit(cached.pixels, r.x, r.y, visible);
+  // Drawn again into the same pixels: a fade changes the colour every few ticks.
+  cached.caption = caption_;
+  cached.alignment = alignment_;
+  cached.fore = ForeColor();
+  cached.back = BackColor();
+  if (cached.pixels.Width() == r.w && cached.pixels.Height() == r.h) {
+    cached.pixels.Fill(cached.pixels.Bounds(), ToPixel(BackColor()));
+  } else {
+    cached.pixels = Surface(r.w, r.h, ToPixel(BackColor()));
+  }
+  const int x = alignment_ == Alignment::Center ? (r.w - TextWidth(caption_)) / 2 : 0;
+  DrawText(cached.pixels, x, 0, caption_, ToPixel(ForeColor()), cached.pixels.Bounds());
+}
+
+void Label::Paint(Surface& target, std::span<const Rect> damage) const {
+  const Rect& r = WindowRect();
+  bool rendered = false;
+  for (const Rect& area : damage) {
+    const Rect visible = ShownRect().Intersect(area);
+    if (visible.Empty()) continue;
+    if (!rendered) Render();
+    rendered = true;
+    target.Blit(rendered_.pixels, r.x, r.y, visible);
+  }
 }
 
 Form::Form(std::string name) : Container(std::move(name)) {
@@ -146,13 +220,8 @@ void Form::SetPicture(Surface picture) {
   damage_.AddAll(ClientRect());
 }
 
-Rect Form::ClientRect() const {
-  const Rect r = PixelRect();
-  return {0, 0, r.w, r.h};
-}
-
 void Form::RebuildBackground() {
-  const Rect client = PixelRect();
+  const Rect& client = PixelRect();
   background_ = Surface(client.w, client.h, ToPixel(BackColor()));
   background_.Blit(picture_, 0, 0, background_.Bounds());
 }
@@ -163,16 +232,17 @@ void Form::Move(float left, float top) {
 }
 
 void Form::Cls() {
-  const Rect client = PixelRect();
+  const Rect& client = PixelRect();
   if (background_.Width() != client.w || background_.Height() != client.h) {
     RebuildBackground();
     canvas_ = background_;
     damage_.AddAll(ClientRect());
   } else if (!drawn_.Empty()) {
     canvas_.Blit(background_, 0, 0, drawn_);
-    Invalidate(drawn_);
+    Invalidate(drawn_);  // holds everything drawn since, painted or not
   }
   drawn_ = {};
+  drawn_unpainted_ = false;
 }
 
 void Form::Line(float x1, float y1, float x2, float y2, OleColor colour) {
@@ -188,38 +258,40 @@ void Form::Line(float x1, float y1, float x2, float y2, OleColor colour) {
   const int x0 = std::clamp(left, 0, bounds.w), x1e = std::clamp(right, -1, bounds.w - 1);
   const int y0 = std::clamp(top, 0, bounds.h), y1e = std::clamp(bottom, -1, bounds.h - 1);
   if (x1e < x0 || y1e < y0) return;
-  const Rect line{x0, y0, x1e - x0 + 1, y1e - y0 + 1};
-  Invalidate(line);
-  if (drawn_.Empty()) {
-    drawn_ = line;
+  drawn_ = drawn_.Bounding(Rect{x0, y0, x1e - x0 + 1, y1e - y0 + 1});
+  drawn_unpainted_ = true;
+}
+
+void Form::Invalidate(const Rect& was, const Rect& now) {
+  if (was.y == now.y && was.h == now.h) {
+    Invalidate(was.Bounding(now));  // the same bands of rows either way
   } else {
-    const int l = std::min(drawn_.x, line.x);
-    const int t = std::min(drawn_.y, line.y);
-    drawn_ = {l, t, std::max(drawn_.x + drawn_.w, line.x + line.w) - l,
-              std::max(drawn_.y + drawn_.h, line.y + line.h) - t};
+    Invalidate(was);
+    Invalidate(now);
   }
 }
 
-void Form::Paint(Surface& target, int origin_x, int origin_y, const Rect& clip) const {
-  target.Blit(canvas_, origin_x, origin_y, clip);
-  const Rect client = Rect{0, 0, canvas_.Width(), canvas_.Height()}.Offset(origin_x, origin_y);
-  PaintChildren(target, origin_x, origin_y, client.Intersect(clip));
+void Form::Paint(Surface& target, std::span<const Rect> damage) const {
+  for (const Rect& area : damage) target.Blit(canvas_, 0, 0, area);
+  PaintChildren(target, damage);
 }
 
 void Form::Compose(Surface& frame) const {
   const Rect client = ClientRect();
   if (frame.Width() != client.w || frame.Height() != client.h) frame = Surface(client.w, client.h);
-  Paint(frame, 0, 0, frame.Bounds());
+  Paint(frame, std::span<const Rect>(&client, 1));
 }
 
-std::vector<Rect> Form::Repaint(Surface& frame) {
+std::span<const Rect> Form::Repaint(Surface& frame) {
   const Rect client = ClientRect();
   if (frame.Width() != client.w || frame.Height() != client.h) {
     frame = Surface(client.w, client.h);
     damage_.AddAll(client);
   }
-  std::vector<Rect> painted = damage_.Take();
-  for (const Rect& area : painted) Paint(frame, 0, 0, area);
+  if (drawn_unpainted_) Invalidate(drawn_);
+  drawn_unpainted_ = false;
+  const std::span<const Rect> painted = damage_.Take();
+  Paint(frame, painted);
   return painted;
 }
 

@@ -2,7 +2,9 @@
 
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "toolkit/colour.hpp"
@@ -52,17 +54,22 @@ class Control {
   void SetForeColor(OleColor c) { Change(fore_colour_, c); }
 
   // The control's rectangle in pixels, relative to its container's inner area.
-  Rect PixelRect() const;
+  // Kept from the last change of geometry, like the two below: painting and
+  // hit tests read them far more often than anything moves.
+  const Rect& PixelRect() const { return pixel_rect_; }
   // The same on the window's client area.
-  Rect WindowRect() const;
+  const Rect& WindowRect() const { return window_rect_; }
+  // The part of the window rectangle that can show: inside the inner area of
+  // every container the control is in.
+  const Rect& ShownRect() const { return shown_rect_; }
 
   // Windowless controls are painted by their container below every windowed
   // one and hand their mouse events to it.
   virtual bool Windowless() const { return false; }
 
-  // Paints the control with its container's inner area at (origin_x, origin_y)
-  // of the target, touching only pixels inside clip.
-  virtual void Paint(Surface& target, int origin_x, int origin_y, const Rect& clip) const = 0;
+  // Paints what of the control lies in the damaged rectangles (window
+  // coordinates, not overlapping one another), children included.
+  virtual void Paint(Surface& target, std::span<const Rect> damage) const = 0;
 
   MouseHandler MouseDown;
   MouseHandler MouseMove;
@@ -72,6 +79,11 @@ class Control {
  protected:
   // Marks where the control shows as to be painted again.
   void Invalidate() const;
+  // Works out the kept rectangles again after the geometry changed, its own
+  // or its container's.
+  void Place();
+  // The same from the pixel rectangle on: where it lies on the window.
+  virtual void Locate();
   // Sets a property that changes the look, marking the control if it changed.
   template <typename T>
   void Change(T& property, const T& value) {
@@ -95,6 +107,9 @@ class Control {
   bool enabled_ = true;
   OleColor back_colour_ = SystemColor::kWindow;
   OleColor fore_colour_ = SystemColor::kWindowText;
+  Rect pixel_rect_;
+  Rect window_rect_;
+  Rect shown_rect_;
 };
 
 // A control that holds others. Children are kept in stacking order, uppermost
@@ -102,13 +117,14 @@ class Control {
 class Container : public Control {
  public:
   using Control::Control;
+  friend class Control;  // places itself in the inner area
 
   // Appends child below the children added before it.
   void Add(Control& child);
   const std::vector<Control*>& Children() const { return children_; }
 
   ScaleMode GetScaleMode() const { return scale_mode_; }
-  void SetScaleMode(ScaleMode mode) { Change(scale_mode_, mode); }
+  void SetScaleMode(ScaleMode mode);
   bool AutoRedraw() const { return auto_redraw_; }
   void SetAutoRedraw(bool v) { auto_redraw_ = v; }
 
@@ -122,12 +138,21 @@ class Container : public Control {
 
  protected:
   // Paints the children: windowless ones first, then windowed ones bottom-up.
-  void PaintChildren(Surface& target, int inner_x, int inner_y, const Rect& clip) const;
+  void PaintChildren(Surface& target, std::span<const Rect> damage) const;
+  // Places the children again too, when their frame of reference moved.
+  void Locate() override;
 
  private:
+  void LocateInner();
+  void PlaceChildren();
+
   std::vector<Control*> children_;
   ScaleMode scale_mode_ = ScaleMode::Twips;
   bool auto_redraw_ = false;
+  // The inner area on the window, and the part of it that can show: where
+  // the children are placed and cut.
+  Rect inner_on_window_;
+  Rect inner_shown_;
 };
 
 class PictureBox : public Container {
@@ -136,7 +161,7 @@ class PictureBox : public Container {
 
   // Single flat frame in the window-frame colour, drawn just inside the rectangle.
   bool Framed() const { return framed_; }
-  void SetFramed(bool v) { Change(framed_, v); }
+  void SetFramed(bool v);
   const Surface& Picture() const { return picture_; }
   void SetPicture(Surface picture) {
     picture_ = std::move(picture);
@@ -144,7 +169,7 @@ class PictureBox : public Container {
   }
 
   Rect InnerRect() const override;
-  void Paint(Surface& target, int origin_x, int origin_y, const Rect& clip) const override;
+  void Paint(Surface& target, std::span<const Rect> damage) const override;
 
  private:
   bool framed_ = false;
@@ -159,14 +184,21 @@ class Label : public Control {
   explicit Label(std::string name);
 
   const std::string& Caption() const { return caption_; }
-  void SetCaption(std::string text) { Change(caption_, text); }
+  void SetCaption(std::string_view text) {
+    if (text == caption_) return;
+    caption_.assign(text);  // into the storage it has: the ticker switches texts as long as it runs
+    Invalidate();
+  }
   Alignment GetAlignment() const { return alignment_; }
   void SetAlignment(Alignment a) { Change(alignment_, a); }
 
   bool Windowless() const override { return true; }
-  void Paint(Surface& target, int origin_x, int origin_y, const Rect& clip) const override;
+  void Paint(Surface& target, std::span<const Rect> damage) const override;
 
  private:
+  // Brings the rendered text up to date with the caption and colours.
+  void Render() const;
+
   // The label as last painted: text changes far more rarely than frames.
   struct Rendered {
     std::string caption;
@@ -205,18 +237,21 @@ class Form : public Container {
   void Line(float x1, float y1, float x2, float y2, OleColor colour);
   const Surface& Canvas() const { return canvas_; }
 
-  void Paint(Surface& target, int origin_x, int origin_y, const Rect& clip) const override;
+  void Paint(Surface& target, std::span<const Rect> damage) const override;
   // The whole window as it shows.
   void Compose(Surface& frame) const;
   // Brings frame up to date with what changed since the last call; returns
-  // the rectangles painted.
-  std::vector<Rect> Repaint(Surface& frame);
+  // the rectangles painted, valid until the next call.
+  std::span<const Rect> Repaint(Surface& frame);
 
   // Client area in pixels, at the window's origin.
-  Rect ClientRect() const;
+  Rect ClientRect() const { return {0, 0, PixelRect().w, PixelRect().h}; }
   // Is the client pixel (x, y) on the form's own surface, under no control?
   bool OwnSurfaceAt(int x, int y) const { return ClientRect().Contains(x, y) && ChildAt(x, y) == nullptr; }
   void Invalidate(const Rect& area) { damage_.Add(area, ClientRect()); }
+  // A control moved from was to now: both places, as one mark when they
+  // share their rows.
+  void Invalidate(const Rect& was, const Rect& now);
 
  private:
   void RebuildBackground();
@@ -228,6 +263,8 @@ class Form : public Container {
   Surface canvas_;
   // What was drawn since the last Cls: only that needs restoring.
   Rect drawn_;
+  // Lines drawn since the last repaint: marked once, not line by line.
+  bool drawn_unpainted_ = false;
   Damage damage_;
 };
 

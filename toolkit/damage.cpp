@@ -20,22 +20,22 @@ void Damage::Add(const Rect& area, const Rect& bounds) {
   any_ = true;
 }
 
-std::vector<Rect> Damage::Take() {
-  std::vector<Rect> rects;
+std::span<const Rect> Damage::Take() {
+  std::size_t count = 0;
   for (int b = 0; any_ && b * kBandRows < height_; ++b) {
     Band& band = bands_[static_cast<std::size_t>(b)];
     if (band.left == band.right) continue;
     const Rect next{band.left, b * kBandRows, band.right - band.left, std::min(kBandRows, height_ - b * kBandRows)};
     band = {};
-    if (!rects.empty() && rects.back().x == next.x && rects.back().w == next.w &&
-        rects.back().y + rects.back().h == next.y) {
-      rects.back().h += next.h;  // the band below, same columns
+    Rect* last = count > 0 ? &taken_[count - 1] : nullptr;
+    if (last != nullptr && last->x == next.x && last->w == next.w && last->y + last->h == next.y) {
+      last->h += next.h;  // the band below, same columns
     } else {
-      rects.push_back(next);
+      taken_[count++] = next;
     }
   }
   any_ = false;
-  return rects;
+  return std::span<const Rect>(taken_.data(), count);
 }
 
 }  // namespace tk

@@ -1,7 +1,7 @@
 #pragma once
 
 #include <array>
-#include <vector>
+#include <span>
 
 #include "toolkit/surface.hpp"
 
@@ -16,8 +16,9 @@ class Damage {
   void Add(const Rect& area, const Rect& bounds);
   void AddAll(const Rect& bounds) { Add(bounds, bounds); }
   bool Empty() const { return !any_; }
-  // The damaged rectangles, bands with the same columns merged; then clear.
-  std::vector<Rect> Take();
+  // The damaged rectangles, top to bottom, bands with the same columns
+  // merged; then clear. The list stays valid until the next call.
+  std::span<const Rect> Take();
 
  private:
   struct Band {
@@ -26,6 +27,7 @@ class Damage {
   };
   static constexpr int kMaxBands = 64;  // windows up to 512 rows
   std::array<Band, kMaxBands> bands_{};
+  std::array<Rect, kMaxBands> taken_{};
   int height_ = 0;
   bool any_ = false;
 };

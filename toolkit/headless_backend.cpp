@@ -15,6 +15,15 @@ void HeadlessBackend::SyncWindow(const Form& form) {
   window_y_ = TwipsToPixels(form.Top());
 }
 
+void HeadlessBackend::Present(const Surface& frame, std::span<const Rect> changed) {
+  // Only the changed rectangles differ from the frame shown last.
+  if (last_frame_.Width() != frame.Width() || last_frame_.Height() != frame.Height()) {
+    last_frame_ = frame;
+    return;
+  }
+  for (const Rect& area : changed) last_frame_.Blit(frame, 0, 0, area);
+}
+
 std::optional<Event> HeadlessBackend::PollEvent() {
   if (events_.empty()) return std::nullopt;
   Event e = events_.front();

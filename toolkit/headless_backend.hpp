@@ -37,7 +37,7 @@ class HeadlessBackend final : public Backend {
   void SyncWindow(const Form& form) override;
   std::optional<Event> PollEvent() override;
   void WaitEvent(std::int64_t timeout_ms) override;
-  void Present(const Surface& frame, std::span<const Rect>) override { last_frame_ = frame; }
+  void Present(const Surface& frame, std::span<const Rect> changed) override;
   void MessageBox(std::string_view title, std::string_view prompt, int style) override;
 
  private:

@@ -67,7 +67,9 @@ void MouseRouter::Route(Form& form, const MouseEvent& e) {
   }
 }
 
-MessageLoop::MessageLoop(Backend& backend, Form& form) : backend_(backend), form_(form), timers_(backend.GetClock()) {}
+MessageLoop::MessageLoop(Backend& backend, Form& form) : backend_(backend), form_(form), timers_(backend.GetClock()) {
+  unshown_.reserve(64);  // a repaint's worth: presenting allocates nothing
+}
 
 void MessageLoop::Show() {
   backend_.Show(form_);
@@ -119,7 +121,7 @@ void MessageLoop::RunUntil(VirtualClock& clock, std::int64_t ms) {
 void MessageLoop::End(int status) { throw ProgramEnd{status}; }
 
 const Surface& MessageLoop::Compose() {
-  const std::vector<Rect> painted = form_.Repaint(frame_);
+  const std::span<const Rect> painted = form_.Repaint(frame_);
   unshown_.insert(unshown_.end(), painted.begin(), painted.end());
   return frame_;
 }

@@ -7,15 +7,6 @@
 
 namespace tk {
 
-Rect Rect::Intersect(const Rect& other) const {
-  const int left = std::max(x, other.x);
-  const int top = std::max(y, other.y);
-  const int right = std::min(x + w, other.x + other.w);
-  const int bottom = std::min(y + h, other.y + other.h);
-  if (right <= left || bottom <= top) return {left, top, 0, 0};
-  return {left, top, right - left, bottom - top};
-}
-
 Surface::Surface(int width, int height, Pixel fill)
     : width_(std::max(width, 0)),
       height_(std::max(height, 0)),
@@ -28,10 +19,12 @@ void Surface::Set(int x, int y, Pixel p) {
 void Surface::Fill(const Rect& area, Pixel p) {
   const Rect r = area.Intersect(Bounds());
   if (r.Empty()) return;
-  // One row pixel by pixel, the others copied from it: every frame fills the
-  // strips' backgrounds, and block copies are far faster than single stores.
+  // One pixel stored, the rest of its row copied from what is done in doubling
+  // blocks, the other rows copied whole: every frame fills the strips'
+  // backgrounds, and block copies are far faster than single stores.
   const auto first = pixels_.begin() + static_cast<std::ptrdiff_t>(Index(r.x, r.y));
-  std::fill_n(first, r.w, p);
+  *first = p;
+  for (int done = 1; done < r.w; done *= 2) std::copy_n(first, std::min(done, r.w - done), first + done);
   for (int y = r.y + 1; y < r.y + r.h; ++y) {
     std::copy_n(first, r.w, pixels_.begin() + static_cast<std::ptrdiff_t>(Index(r.x, y)));
   }
@@ -77,6 +70,28 @@ void Surface::Line(int x1, int y1, int x2, int y2, Pixel p) {
   const int sx = x1 < x2 ? 1 : -1;
   const int sy = y1 < y2 ? 1 : -1;
   int err = dx + dy;
+  if (Bounds().Contains(x1, y1) && Bounds().Contains(x2, y2)) {
+    // A line between two points of the grid stays on it: no test per pixel,
+    // and the pixel's place follows the steps.
+    Pixel* at = pixels_.data() + Index(x1, y1);
+    const std::ptrdiff_t row = sy * static_cast<std::ptrdiff_t>(width_);
+    for (;;) {
+      *at = p;
+      if (x1 == x2 && y1 == y2) break;
+      const int e2 = 2 * err;
+      if (e2 >= dy) {
+        err += dy;
+        x1 += sx;
+        at += sx;
+      }
+      if (e2 <= dx) {
+        err += dx;
+        y1 += sy;
+        at += row;
+      }
+    }
+    return;
+  }
   for (;;) {
     Set(x1, y1, p);
     if (x1 == x2 && y1 == y2) break;

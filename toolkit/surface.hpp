@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <vector>
 
@@ -13,10 +14,28 @@ struct Rect {
   int w = 0;
   int h = 0;
 
-  bool Empty() const { return w <= 0 || h <= 0; }
-  bool Contains(int px, int py) const { return px >= x && py >= y && px < x + w && py < y + h; }
-  Rect Intersect(const Rect& other) const;
-  Rect Offset(int dx, int dy) const { return {x + dx, y + dy, w, h}; }
+  constexpr bool Empty() const { return w <= 0 || h <= 0; }
+  constexpr bool Contains(int px, int py) const { return px >= x && py >= y && px < x + w && py < y + h; }
+  // Inline: the compositor cuts every control against every damaged band.
+  constexpr Rect Intersect(const Rect& other) const {
+    const int left = std::max(x, other.x);
+    const int top = std::max(y, other.y);
+    const int right = std::min(x + w, other.x + other.w);
+    const int bottom = std::min(y + h, other.y + other.h);
+    if (right <= left || bottom <= top) return {left, top, 0, 0};
+    return {left, top, right - left, bottom - top};
+  }
+  // The smallest rectangle holding both; an empty one adds nothing.
+  constexpr Rect Bounding(const Rect& other) const {
+    if (other.Empty()) return *this;
+    if (Empty()) return other;
+    const int left = std::min(x, other.x);
+    const int top = std::min(y, other.y);
+    const int right = std::max(x + w, other.x + other.w);
+    const int bottom = std::max(y + h, other.y + other.h);
+    return {left, top, right - left, bottom - top};
+  }
+  constexpr Rect Offset(int dx, int dy) const { return {x + dx, y + dy, w, h}; }
   friend bool operator==(const Rect&, const Rect&) = default;
 };
 

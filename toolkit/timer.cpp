@@ -1,7 +1,6 @@
 #include "toolkit/timer.hpp"
 
 #include <algorithm>
-#include <iterator>
 
 namespace tk {
 
@@ -49,20 +48,25 @@ std::optional<std::int64_t> TimerQueue::NextDue() const {
   return next;
 }
 
+Timer* TimerQueue::EarliestDue(std::int64_t now) const {
+  Timer* earliest = nullptr;
+  for (Timer* t : timers_) {
+    if (t->due_ > now || !t->Armed() || t->running_) continue;
+    if (earliest == nullptr || t->due_ < earliest->due_ ||
+        (t->due_ == earliest->due_ && t->arm_order_ < earliest->arm_order_)) {
+      earliest = t;
+    }
+  }
+  return earliest;
+}
+
 bool TimerQueue::FireDue() {
   const std::int64_t now = clock_.NowMs();
-  // Called on every yield: most calls find nothing due.
-  const auto is_due = [now](const Timer* t) { return t->Armed() && !t->running_ && t->due_ <= now; };
-  if (std::none_of(timers_.begin(), timers_.end(), is_due)) return false;
-  std::vector<Timer*> due;
-  std::copy_if(timers_.begin(), timers_.end(), std::back_inserter(due), is_due);
-  std::sort(due.begin(), due.end(), [](const Timer* a, const Timer* b) {
-    return a->due_ != b->due_ ? a->due_ < b->due_ : a->arm_order_ < b->arm_order_;
-  });
   bool fired = false;
-  for (Timer* t : due) {
-    // An earlier handler may have disabled, re-armed or (through DoEvents) already run it.
-    if (!t->Armed() || t->running_ || t->due_ > now) continue;
+  // Chosen afresh after every handler, which may have disabled, re-armed or
+  // (through DoEvents) already run another: none of that makes one due by
+  // now, so the order is the one the timers had when this call began.
+  while (Timer* t = EarliestDue(now)) {
     const std::int64_t interval = t->interval_;
     std::int64_t next = t->due_ + interval;
     if (next <= now) next += ((now - next) / interval + 1) * interval;

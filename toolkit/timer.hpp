@@ -64,6 +64,8 @@ class TimerQueue {
   friend class Timer;
   void Arm(Timer& timer);
   void Remove(const Timer& timer);
+  // The timer to fire next of those due by now, if any.
+  Timer* EarliestDue(std::int64_t now) const;
 
   const Clock& clock_;
   std::vector<Timer*> timers_;

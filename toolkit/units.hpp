@@ -1,6 +1,5 @@
 #pragma once
 
-#include <cmath>
 #include <cstdint>
 
 namespace tk {
@@ -12,9 +11,12 @@ inline constexpr int kTwipsPerPixel = 15;
 // off any screen are held at +-2^30 pixels rather than overflowing.
 inline int TwipsToPixels(double twips) {
   constexpr double kFar = 1 << 30;
-  const double pixels = std::floor(twips / kTwipsPerPixel + 0.5);
-  if (!(pixels > -kFar)) return -(1 << 30);  // also NaN
-  return pixels < kFar ? static_cast<int>(pixels) : 1 << 30;
+  const double halves_up = twips / kTwipsPerPixel + 0.5;
+  if (!(halves_up > -kFar)) return -(1 << 30);  // also NaN
+  if (!(halves_up < kFar)) return 1 << 30;
+  // floor, without a call into the maths library: every move and line converts.
+  const int toward_zero = static_cast<int>(halves_up);
+  return toward_zero > halves_up ? toward_zero - 1 : toward_zero;
 }
 
 inline constexpr float PixelsToTwips(int pixels) { return static_cast<float>(pixels * kTwipsPerPixel); }

@@ -39,6 +39,12 @@ std::int64_t ProcessCpuNs() {
   return Ns(usage.ru_utime) + Ns(usage.ru_stime);
 }
 
+std::int64_t ThreadCpuNowNs() {
+  timespec now{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return std::int64_t{now.tv_sec} * 1'000'000'000 + now.tv_nsec;
+}
+
 std::vector<std::pair<std::string, std::int64_t>> ThreadCpuNs() {
   std::vector<std::pair<std::string, std::int64_t>> threads;
   const long ticks_per_second = sysconf(_SC_CLK_TCK);
@@ -73,7 +79,12 @@ void TickProbe::Show(const tk::Form& form) {
 
 std::optional<tk::Event> TickProbe::PollEvent() {
   if (first_present_ns_ >= 0 && MonotonicNs() - first_present_ns_ >= run_ns_) {
-    if (threads_at_end_.empty()) threads_at_end_ = ThreadCpuNs();
+    if (threads_at_end_.empty()) {
+      threads_at_end_ = ThreadCpuNs();
+      end_ns_ = MonotonicNs();
+      cpu_at_end_ns_ = ProcessCpuNs();
+      main_cpu_at_end_ns_ = ThreadCpuNowNs();
+    }
     return tk::Event{tk::Event::Kind::Quit, {}};
   }
   return real_.PollEvent();
@@ -86,6 +97,7 @@ void TickProbe::Present(const tk::Surface& frame, std::span<const tk::Rect> chan
   if (first_present_ns_ < 0) {
     first_present_ns_ = now;
     cpu_at_first_present_ns_ = ProcessCpuNs();
+    main_cpu_at_first_present_ns_ = ThreadCpuNowNs();
   } else if (moved) {
     ticks_ns_.push_back(now);
   }

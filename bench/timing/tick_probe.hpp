@@ -44,6 +44,12 @@ class TickProbe final : public tk::Backend {
   std::int64_t CpuAtFirstPresentNs() const { return cpu_at_first_present_ns_; }
   // CPU time of each thread when the run was over, while all still ran.
   const std::vector<std::pair<std::string, std::int64_t>>& ThreadsAtEnd() const { return threads_at_end_; }
+  // When the run was over, and the CPU time of the process then, in ns.
+  std::int64_t EndNs() const { return end_ns_; }
+  std::int64_t CpuAtEndNs() const { return cpu_at_end_ns_; }
+  // CPU time of the main thread at the first frame and at the end, in ns.
+  std::int64_t MainCpuAtFirstPresentNs() const { return main_cpu_at_first_present_ns_; }
+  std::int64_t MainCpuAtEndNs() const { return main_cpu_at_end_ns_; }
 
  private:
   bool StarsMoved();
@@ -57,9 +63,16 @@ class TickProbe final : public tk::Backend {
   std::vector<std::int64_t> ticks_ns_;
   std::vector<std::string> boxes_;
   std::vector<std::pair<std::string, std::int64_t>> threads_at_end_;
+  std::int64_t end_ns_ = 0;
+  std::int64_t cpu_at_end_ns_ = 0;
+  std::int64_t main_cpu_at_first_present_ns_ = 0;
+  std::int64_t main_cpu_at_end_ns_ = 0;
 };
 
 // utime + stime of this process so far, all threads, in ns.
 std::int64_t ProcessCpuNs();
+
+// CPU time of the calling thread so far, in ns.
+std::int64_t ThreadCpuNowNs();
 
 }  // namespace timing

@@ -1,18 +1,25 @@
 // zenora_timing: runs the real intro (the form on the SDL backend, music
-// playing) under an X server of its own for a while and prints how it keeps
-// time and what it costs, each figure beside its goal. Then it renders the
-// music alone with openmpt123 for the cost of decoding by itself.
+// playing) under an X server of its own and prints how it keeps time and what
+// it costs, each figure beside its goal:
+//   - one run of --seconds: tick rate and jitter, CPU by thread, memory;
+//   - against the floor of the job, a program built here that plays the same
+//     music through SDL audio and presents a changing frame 50 times a second:
+//     --rounds runs of each, interleaved, --round-seconds each, CPU medians;
+//   - start to first frame, against a minimal SDL window program, with where
+//     the intro's own start-up goes;
+//   - the click on the close glyph to the end of the process;
+//   - the music decoded alone with openmpt123.
 //
-//   zenora_timing [--seconds N] [--audio disk|default] [--renderer default|software]
-//                 [--folder PROGRAM_FOLDER]
+//   zenora_timing [--seconds N] [--rounds N] [--round-seconds N] [--audio disk|default]
+//                 [--renderer default|software] [--folder PROGRAM_FOLDER]
 //
 // --renderer software keeps SDL off OpenGL altogether (software renderer and
 // the X server's own framebuffer): on Xvfb, OpenGL means Mesa's llvmpipe,
 // which costs memory and CPU that a desktop with a graphics driver does not pay.
 //
-// The intro runs in a child process started afresh (fork, then exec of this
-// program), so "process start" is a real process start and the CPU time and
-// peak memory come from the kernel's accounting of that process alone.
+// Every program measured runs in a process started afresh (fork, then exec of
+// this program), so "process start" is a real process start and the CPU time
+// and peak memory come from the kernel's accounting of that process alone.
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -37,6 +44,7 @@
 #include <vector>
 
 #include "app/intro.hpp"
+#include "bench/timing/children.hpp"
 #include "bench/timing/tick_probe.hpp"
 #include "toolkit/sdl_backend.hpp"
 
@@ -51,10 +59,16 @@ constexpr double kTickP99GoalMs = 22.0;
 constexpr double kCpuGoalPercent = 2.0;  // of one core
 constexpr double kRssGoalMb = 40.0;
 constexpr double kFirstFrameGoalMs = 150.0;
+constexpr double kFloorRatioGoal = 1.15;
+constexpr double kClickToExitGoalMs = 200.0;
 constexpr int kRate = 44100;
+constexpr int kStartUpRounds = 7;
+constexpr int kClickRounds = 5;
 
 struct Options {
   int seconds = 20;
+  int rounds = 5;
+  int round_seconds = 6;
   std::string audio = "disk";
   std::string renderer = "default";
   fs::path folder = ZENORA_BUILD_DIR;
@@ -65,9 +79,10 @@ std::optional<Options> ParseOptions(int argc, char** argv) {
   for (int i = 1; i + 1 < argc; i += 2) {
     const std::string key = argv[i];
     const std::string value = argv[i + 1];
-    if (key == "--seconds") {
-      o.seconds = std::atoi(value.c_str());
-      if (o.seconds < 1 || o.seconds > 3600) return std::nullopt;
+    if (key == "--seconds" || key == "--rounds" || key == "--round-seconds") {
+      int& n = key == "--seconds" ? o.seconds : key == "--rounds" ? o.rounds : o.round_seconds;
+      n = std::atoi(value.c_str());
+      if (n < 1 || n > 3600) return std::nullopt;
     } else if (key == "--audio" && (value == "disk" || value == "default")) {
       o.audio = value;
     } else if (key == "--renderer" && (value == "default" || value == "software")) {
@@ -101,18 +116,14 @@ int RunIntroChild(const fs::path& folder, int seconds, int report_fd, std::int64
   report << "backend_first_present_ms " << sdl->FirstPresentMs() << "\n";
   report << "first_present_at " << probe.FirstPresentNs() << "\n";
   report << "cpu_at_first_present_ns " << probe.CpuAtFirstPresentNs() << "\n";
-  report << "cpu_at_end_ns " << timing::ProcessCpuNs() << "\n";
-  report << "end_at " << timing::MonotonicNs() << "\n";
+  report << "cpu_at_end_ns " << probe.CpuAtEndNs() << "\n";
+  report << "main_cpu_at_first_present_ns " << probe.MainCpuAtFirstPresentNs() << "\n";
+  report << "main_cpu_at_end_ns " << probe.MainCpuAtEndNs() << "\n";
+  report << "end_at " << probe.EndNs() << "\n";
   for (const auto& [name, cpu_ns] : probe.ThreadsAtEnd()) report << "thread " << cpu_ns << " " << name << "\n";
   for (const auto& box : probe.Boxes()) report << "box " << box << "\n";
   for (const std::int64_t t : probe.TickNs()) report << "tick " << t << "\n";
-  const std::string text = report.str();
-  for (std::size_t done = 0; done < text.size();) {
-    const ssize_t n = ::write(report_fd, text.data() + done, text.size() - done);
-    if (n <= 0) return 1;
-    done += static_cast<std::size_t>(n);
-  }
-  return status;
+  return timing::WriteAll(report_fd, report.str()) ? status : 1;
 }
 
 // ---- helpers for the parent ----------------------------------------------
@@ -186,13 +197,27 @@ class Process {
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   }
 
+  // Waits at most timeout_ns, looking every millisecond; whether it ended.
+  bool WaitFor(std::int64_t timeout_ns) {
+    for (const std::int64_t end = timing::MonotonicNs() + timeout_ns; timing::MonotonicNs() < end;) {
+      if (::waitpid(pid_, nullptr, WNOHANG) == pid_) {
+        pid_ = -1;
+        return true;
+      }
+      ::usleep(1000);
+    }
+    return false;
+  }
+
+  pid_t Pid() const { return pid_; }
+
  private:
   pid_t pid_ = -1;
 };
 
 // fork + exec; the child keeps keep_fd open (it is passed by number) and
-// writes its error output to errors_to when one is given.
-Process Spawn(const std::vector<std::string>& args, int keep_fd = -1, const fs::path& errors_to = {}) {
+// writes its output, errors included, to output_to when one is given.
+Process Spawn(const std::vector<std::string>& args, int keep_fd = -1, const fs::path& output_to = {}) {
   std::vector<char*> argv;
   for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
@@ -200,9 +225,9 @@ Process Spawn(const std::vector<std::string>& args, int keep_fd = -1, const fs::
   if (pid < 0) throw std::runtime_error("fork failed");
   if (pid == 0) {
     if (keep_fd >= 0) ::fcntl(keep_fd, F_SETFD, 0);
-    if (!errors_to.empty()) {
-      const int fd = ::open(errors_to.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      if (fd >= 0) ::dup2(fd, STDERR_FILENO);
+    if (!output_to.empty()) {
+      const int fd = ::open(output_to.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      if (fd >= 0) ::dup2(fd, STDOUT_FILENO), ::dup2(fd, STDERR_FILENO);
     }
     ::execvp(argv[0], argv.data());
     std::fprintf(stderr, "zenora_timing: cannot start %s: %s\n", argv[0], std::strerror(errno));
@@ -217,7 +242,7 @@ class Xvfb {
   Xvfb() {
     const auto ready = MakePipe();
     process_ = Spawn(
-        {"Xvfb", "-displayfd", std::to_string(ready->write.Get()), "-screen", "0", "640x480x24", "-nolisten", "tcp"},
+        {"Xvfb", "-displayfd", std::to_string(ready->write.Get()), "-screen", "0", "1024x768x24", "-nolisten", "tcp"},
         ready->write.Get(), "/dev/null");
     ready->write.Reset();
     std::string number = ReadAll(ready->read.Get());
@@ -226,6 +251,7 @@ class Xvfb {
     display_ = ":" + number;
   }
   const std::string& Display() const { return display_; }
+  pid_t Pid() const { return process_.Pid(); }
 
  private:
   Process process_;
@@ -249,10 +275,21 @@ struct Report {
   std::int64_t first_present_at = 0;
   std::int64_t cpu_at_first_present_ns = 0;
   std::int64_t cpu_at_end_ns = 0;
+  std::int64_t main_cpu_at_first_present_ns = 0;
+  std::int64_t main_cpu_at_end_ns = 0;
   std::int64_t end_at = 0;
   std::vector<std::int64_t> ticks;
   std::vector<std::string> boxes;
   std::vector<std::pair<std::string, std::int64_t>> threads;  // name, CPU ns
+  std::vector<std::pair<std::string, std::int64_t>> phases;   // name, ns
+
+  // CPU share of one core from the first frame to the end of the run, in %:
+  // the whole process, or its main thread.
+  double SteadyCpuPercent() const { return SteadyPercent(cpu_at_end_ns - cpu_at_first_present_ns); }
+  double SteadyMainPercent() const { return SteadyPercent(main_cpu_at_end_ns - main_cpu_at_first_present_ns); }
+  double SteadyPercent(std::int64_t cpu_ns) const {
+    return 100.0 * static_cast<double>(cpu_ns) / static_cast<double>(end_at - first_present_at);
+  }
 };
 
 Report ParseReport(const std::string& text) {
@@ -268,12 +305,12 @@ Report ParseReport(const std::string& text) {
       std::string line;
       std::getline(in, line);
       r.boxes.push_back(line);
-    } else if (key == "thread") {
-      std::int64_t cpu = 0;
+    } else if (key == "thread" || key == "phase") {
+      std::int64_t ns = 0;
       std::string name;
-      in >> cpu;
+      in >> ns;
       std::getline(in >> std::ws, name);
-      r.threads.emplace_back(name, cpu);
+      (key == "thread" ? r.threads : r.phases).emplace_back(name, ns);
     } else if (key == "status") {
       in >> r.status;
     } else if (key == "first_present_ns") {
@@ -286,6 +323,10 @@ Report ParseReport(const std::string& text) {
       in >> r.cpu_at_first_present_ns;
     } else if (key == "cpu_at_end_ns") {
       in >> r.cpu_at_end_ns;
+    } else if (key == "main_cpu_at_first_present_ns") {
+      in >> r.main_cpu_at_first_present_ns;
+    } else if (key == "main_cpu_at_end_ns") {
+      in >> r.main_cpu_at_end_ns;
     } else if (key == "end_at") {
       in >> r.end_at;
     }
@@ -348,9 +389,173 @@ std::string Fixed(double v, int decimals, const char* unit) {
   return buffer;
 }
 
+// CPU time (utime + stime) of another process so far, in ns; 0 when gone.
+std::int64_t CpuNsOf(pid_t pid) {
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string line;
+  std::getline(stat, line);
+  const auto close = line.rfind(')');
+  if (close == std::string::npos) return 0;
+  std::istringstream rest(line.substr(close + 2));
+  std::string field;
+  for (int i = 3; i <= 13 && rest >> field; ++i) {
+  }
+  long long utime = 0;
+  long long stime = 0;
+  rest >> utime >> stime;
+  return (utime + stime) * 1'000'000'000 / sysconf(_SC_CLK_TCK);
+}
+
+double Median(std::vector<double> values) { return Percentile(std::move(values), 50); }
+
+// Where the programs run: the X server, the program folder, a scratch folder
+// and this program, which each measured process is started from.
+struct Bench {
+  const Options& options;
+  const std::string self;
+  const Xvfb& x;
+  const fs::path temp;
+
+  // Starts this program as the child `mode` and collects its report; the
+  // sound, when recorded, goes to audio.
+  Report RunChild(const std::string& mode, int seconds, const fs::path& audio, rusage* usage = nullptr,
+                  double* x_cpu_percent = nullptr) const {
+    if (options.audio == "disk") setenv("SDL_DISKAUDIOFILE", audio.c_str(), 1);
+    const auto channel = MakePipe();
+    const std::int64_t started = timing::MonotonicNs();
+    const std::int64_t x_before = CpuNsOf(x.Pid());
+    Process child = Spawn({self, mode, options.folder.string(), std::to_string(seconds),
+                           std::to_string(channel->write.Get()), std::to_string(started)},
+                          channel->write.Get(), temp / (mode.substr(2) + ".log"));
+    channel->write.Reset();
+    Report r = ParseReport(ReadAll(channel->read.Get()));
+    rusage own{};
+    r.status = child.Wait(usage ? *usage : own) == 0 ? r.status : -1;
+    if (x_cpu_percent != nullptr) {
+      *x_cpu_percent = 100.0 * static_cast<double>(CpuNsOf(x.Pid()) - x_before) /
+                       static_cast<double>(timing::MonotonicNs() - started);
+    }
+    return r;
+  }
+
+  void PrintLog(const std::string& mode) const {
+    std::ifstream log(temp / (mode.substr(2) + ".log"));
+    for (std::string line; std::getline(log, line);) std::printf("  | %s\n", line.c_str());
+  }
+};
+
+// The intro and the floor in turns, each for a round, alternating which goes
+// first; CPU from each one's first frame to its end.
+void CompareWithFloor(const Bench& bench) {
+  std::vector<double> intro_cpu, floor_cpu, intro_main, floor_main, intro_x, floor_x;
+  for (int round = 0; round < bench.options.rounds; ++round) {
+    for (int turn = 0; turn < 2; ++turn) {
+      const bool intro = (round + turn) % 2 == 0;
+      double x_cpu = 0;
+      const Report r = bench.RunChild(intro ? "--child" : "--floor", bench.options.round_seconds,
+                                      bench.temp / "round.raw", nullptr, &x_cpu);
+      if (r.status != 0 || r.first_present_ns < 0) {
+        std::printf("  the %s did not run its round\n", intro ? "intro" : "floor program");
+        bench.PrintLog(intro ? "--child" : "--floor");
+        return;
+      }
+      (intro ? intro_cpu : floor_cpu).push_back(r.SteadyCpuPercent());
+      (intro ? intro_x : floor_x).push_back(x_cpu);
+      (intro ? intro_main : floor_main).push_back(r.SteadyMainPercent());
+    }
+  }
+  const double ratio = Median(intro_cpu) / Median(floor_cpu);
+  std::printf("  against the floor, %d interleaved rounds of %d s each, medians:\n", bench.options.rounds,
+              bench.options.round_seconds);
+  Row("  CPU after the first frame, intro", Fixed(Median(intro_cpu), 2, "%"), "", "");
+  Row("  CPU after the first frame, floor", Fixed(Median(floor_cpu), 2, "%"), "", "");
+  Row("  intro / floor", Fixed(ratio, 2, "x"), "<= 1.15 x", Verdict(ratio <= kFloorRatioGoal));
+  Row("    of it the main thread, intro", Fixed(Median(intro_main), 2, "%"), "", "");
+  Row("    of it the main thread, floor", Fixed(Median(floor_main), 2, "%"), "", "");
+  Row("  X server over the intro's run", Fixed(Median(intro_x), 2, "%"), "", "");
+  Row("  X server over the floor's run", Fixed(Median(floor_x), 2, "%"), "", "");
+}
+
+// Process start to the first frame on the screen, step by step: the intro
+// and a minimal SDL window program in turns.
+void CompareStartUp(const Bench& bench) {
+  struct Program {
+    std::string mode;
+    std::string name;
+    std::vector<double> total;
+    std::vector<std::pair<std::string, std::vector<double>>> phases;
+  } programs[] = {{"--startup", "the intro", {}, {}}, {"--minimal", "a minimal SDL window program", {}, {}}};
+  for (int round = 0; round < kStartUpRounds; ++round) {
+    for (int turn = 0; turn < 2; ++turn) {
+      Program& p = programs[(round + turn) % 2];
+      const Report r = bench.RunChild(p.mode, 0, bench.temp / "startup.raw");
+      if (r.status != 0 || r.phases.empty()) {
+        std::printf("  start to first frame: %s failed\n", p.name.c_str());
+        bench.PrintLog(p.mode);
+        return;
+      }
+      p.phases.resize(r.phases.size());
+      double total = 0;
+      for (std::size_t i = 0; i < r.phases.size(); ++i) {
+        p.phases[i].first = r.phases[i].first;
+        p.phases[i].second.push_back(static_cast<double>(r.phases[i].second) / 1e6);
+        total += static_cast<double>(r.phases[i].second) / 1e6;
+      }
+      p.total.push_back(total);
+    }
+  }
+  std::printf("  start to first frame, %d rounds each in turns, medians:\n", kStartUpRounds);
+  for (const Program& p : programs) {
+    const bool intro = p.mode == "--startup";
+    Row("  " + p.name, Fixed(Median(p.total), 1, "ms"), intro ? "<= 150 ms" : "",
+        intro ? Verdict(Median(p.total) <= kFirstFrameGoalMs) : "");
+    for (const auto& [name, ms] : p.phases) Row("    " + name, Fixed(Median(ms), 1, "ms"), "", "");
+  }
+}
+
+// The real program started afresh, the pointer on its close glyph (308, 12)
+// until the grey glyph shows, then a click: the time from the click to the end
+// of the process.
+void ClickToExit(const Bench& bench) {
+  constexpr int kGlyphX = 341 + 308;  // the window opens at (341, 265)
+  constexpr int kGlyphY = 265 + 12;
+  const auto run = [](const std::vector<std::string>& args) {
+    rusage usage{};
+    return Spawn(args, -1, "/dev/null").Wait(usage) == 0;
+  };
+  std::vector<double> times;
+  for (int round = 0; round < kClickRounds; ++round) {
+    if (bench.options.audio == "disk") setenv("SDL_DISKAUDIOFILE", (bench.temp / "click.raw").c_str(), 1);
+    Process intro = Spawn({(bench.options.folder / "ZENOrA_intro").string()}, -1, bench.temp / "click.log");
+    if (!run({"timeout", "10", "xdotool", "search", "--sync", "--onlyvisible", "--name", "^:: ZENOrA ::$"})) {
+      std::printf("  click to exit: no window within 10 s\n");
+      bench.PrintLog("--click");
+      return;
+    }
+    ::usleep(300'000);  // its first frames
+    run({"xdotool", "mousemove", std::to_string(kGlyphX - 1), std::to_string(kGlyphY)});
+    ::usleep(30'000);
+    run({"xdotool", "mousemove_relative", "--", "1", "0"});
+    ::usleep(200'000);  // ten ticks to show the grey glyph
+    const std::int64_t click = timing::MonotonicNs();
+    run({"xdotool", "click", "1"});
+    if (!intro.WaitFor(5'000'000'000)) {
+      std::printf("  click to exit: still running 5 s after the click\n");
+      bench.PrintLog("--click");
+      return;
+    }
+    times.push_back(static_cast<double>(timing::MonotonicNs() - click) / 1e6);
+    run({"xdotool", "mousemove", "0", "0"});  // off the glyph for the next round
+  }
+  const double worst = *std::max_element(times.begin(), times.end());
+  Row("click on the close glyph to exit, median", Fixed(Median(times), 1, "ms"), "<= 200 ms",
+      Verdict(Median(times) <= kClickToExitGoalMs));
+  Row("  longest of " + std::to_string(times.size()), Fixed(worst, 1, "ms"), "", "");
+}
+
 int RunParent(const Options& options, const char* self) {
   const fs::path music = options.folder / "LIGHT.S3M";
-  for (const fs::path& needed : {options.folder / "libbassmod.so", music}) {
+  for (const fs::path& needed : {options.folder / "libbassmod.so", options.folder / "ZENOrA_intro", music}) {
     if (!fs::exists(needed)) {
       std::cerr << "zenora_timing: " << needed << " is missing; build first\n";
       return 1;
@@ -362,7 +567,6 @@ int RunParent(const Options& options, const char* self) {
   const fs::path recording = temp.Path() / "audio.raw";
   if (options.audio == "disk") {
     setenv("SDL_AUDIODRIVER", "disk", 1);
-    setenv("SDL_DISKAUDIOFILE", recording.c_str(), 1);
   } else {
     unsetenv("SDL_AUDIODRIVER");
   }
@@ -377,21 +581,15 @@ int RunParent(const Options& options, const char* self) {
               options.folder.c_str());
   std::fflush(stdout);
 
-  const auto channel = MakePipe();
-  const std::int64_t started = timing::MonotonicNs();
-  Process intro = Spawn({self, "--child", options.folder.string(), std::to_string(options.seconds),
-                         std::to_string(channel->write.Get()), std::to_string(started)},
-                        channel->write.Get(), temp.Path() / "intro.log");
-  channel->write.Reset();
-  const Report r = ParseReport(ReadAll(channel->read.Get()));
+  const Bench bench{options, self, x, temp.Path()};
   rusage usage{};
-  const int status = intro.Wait(usage);
+  const std::int64_t started = timing::MonotonicNs();
+  const Report r = bench.RunChild("--child", options.seconds, recording, &usage);
   const double wall_s = static_cast<double>(timing::MonotonicNs() - started) / 1e9;
 
-  if (status != 0 || r.first_present_ns < 0) {
-    std::printf("the intro ended with status %d before its run was over\n", status);
-    std::ifstream log(temp.Path() / "intro.log");
-    for (std::string line; std::getline(log, line);) std::printf("  | %s\n", line.c_str());
+  if (r.status != 0 || r.first_present_ns < 0) {
+    std::printf("the intro ended with status %d before its run was over\n", r.status);
+    bench.PrintLog("--child");
     for (const auto& box : r.boxes) std::printf("  error box:%s\n", box.c_str());
     return 1;
   }
@@ -407,8 +605,6 @@ int RunParent(const Options& options, const char* self) {
   const double worst = intervals.empty() ? NAN : *std::max_element(intervals.begin(), intervals.end());
   const double cpu_s = Seconds(usage.ru_utime) + Seconds(usage.ru_stime);
   const double cpu_share = 100.0 * cpu_s / wall_s;
-  const double steady_share = 100.0 * static_cast<double>(r.cpu_at_end_ns - r.cpu_at_first_present_ns) /
-                              static_cast<double>(r.end_at - r.first_present_at);
   const double rss_mb = static_cast<double>(usage.ru_maxrss) / 1024.0;
   const double first_ms = static_cast<double>(r.first_present_ns) / 1e6;
 
@@ -420,7 +616,7 @@ int RunParent(const Options& options, const char* self) {
   Row("TimerStars interval, longest", Fixed(worst, 1, "ms"), "", "");
   Row("CPU, utime+stime over wall", Fixed(cpu_share, 2, "%"), "<= 2 % of one core",
       Verdict(cpu_share <= kCpuGoalPercent));
-  Row("  of it after the first frame", Fixed(steady_share, 2, "%"), "", "");
+  Row("  of it after the first frame", Fixed(r.SteadyCpuPercent(), 2, "%"), "", "");
   for (const auto& [name, cpu_ns] : r.threads) {
     if (cpu_ns * 1000 < static_cast<std::int64_t>(wall_s * 1e9)) continue;  // under 0.1 %: not worth a line
     Row("    thread " + name, Fixed(100.0 * static_cast<double>(cpu_ns) / 1e9 / wall_s, 2, "%"), "", "");
@@ -434,6 +630,14 @@ int RunParent(const Options& options, const char* self) {
     const double recorded_s = static_cast<double>(fs::file_size(recording)) / (kRate * 4.0);
     std::printf("  music: %.1f s recorded, peak %d, %s\n", recorded_s, peak, nonzero > 0 ? "audible" : "SILENT");
   }
+  std::fflush(stdout);
+
+  CompareWithFloor(bench);
+  std::fflush(stdout);
+  CompareStartUp(bench);
+  std::fflush(stdout);
+  ClickToExit(bench);
+  std::fflush(stdout);
 
   // The music decoded alone, as fast as it goes.
   const fs::path copy = temp.Path() / "LIGHT.S3M";
@@ -455,13 +659,22 @@ int RunParent(const Options& options, const char* self) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc == 6 && std::string(argv[1]) == "--child") {
-    return RunIntroChild(argv[2], std::atoi(argv[3]), std::atoi(argv[4]), std::atoll(argv[5]));
+  // Measured programs: this program again, as MODE FOLDER SECONDS REPORT_FD STARTED_NS.
+  if (argc == 6 && std::string(argv[1]).starts_with("--")) {
+    const std::string mode = argv[1];
+    const fs::path folder = argv[2];
+    const int seconds = std::atoi(argv[3]);
+    const int report_fd = std::atoi(argv[4]);
+    const std::int64_t started = std::atoll(argv[5]);
+    if (mode == "--child") return RunIntroChild(folder, seconds, report_fd, started);
+    if (mode == "--floor") return timing::RunFloorChild(folder, seconds, report_fd, started);
+    if (mode == "--minimal") return timing::RunMinimalChild(report_fd, started);
+    if (mode == "--startup") return timing::RunStartUpChild(folder, report_fd, started);
   }
   const auto options = ParseOptions(argc, argv);
   if (!options) {
-    std::cerr << "usage: zenora_timing [--seconds N] [--audio disk|default] [--renderer default|software] "
-                 "[--folder PROGRAM_FOLDER]\n";
+    std::cerr << "usage: zenora_timing [--seconds N] [--rounds N] [--round-seconds N] [--audio disk|default] "
+                 "[--renderer default|software] [--folder PROGRAM_FOLDER]\n";
     return 2;
   }
   try {

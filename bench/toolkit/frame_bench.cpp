@@ -1,43 +1,33 @@
 // Composing one frame of the window, and one whole animation tick with it.
 #include <benchmark/benchmark.h>
 
-#include <dlfcn.h>
+#include <memory>
+#include <stdexcept>
 
-#include <filesystem>
-
-#include "app/zenora.hpp"
-#include "toolkit/headless_backend.hpp"
+#include "bench/toolkit/headless_intro.hpp"
 
 namespace {
 
-const std::filesystem::path kBuildDir = ZENORA_BUILD_DIR;
-
-// The form as the program builds it, loaded, on a virtual clock.
-struct Intro {
-  tk::HeadlessBackend backend;
-  sound::Bassmod bassmod{kBuildDir};
-  zenora::Assets assets = zenora::LoadAssets();
-  zenora::ZENOrA form{backend, bassmod, assets, kBuildDir};
-  Intro() {
-    form.Form_Initialize();
-    form.Form_Load();
-    form.Loop().Show();
-    form.Loop().RunUntil(backend.Clock(), 6000);  // logo drawn, ticker text on show
+// The intro 6 s in: logo drawn, ticker text on show. Null, with the reason
+// given to the benchmark, when it cannot start.
+std::unique_ptr<bench::HeadlessIntro> Started(benchmark::State& state) {
+  try {
+    auto intro = std::make_unique<bench::HeadlessIntro>();
+    intro->RunUntil(6000);
+    return intro;
+  } catch (const std::runtime_error& e) {
+    state.SkipWithError(e.what());
+    return nullptr;
   }
-  ~Intro() {
-    if (void* library = dlopen((kBuildDir / "libbassmod.so").c_str(), RTLD_NOW | RTLD_NOLOAD)) {
-      if (auto* free_library = reinterpret_cast<int (*)()>(dlsym(library, "BASSMOD_Free"))) free_library();
-      dlclose(library);
-    }
-  }
-};
+}
 
 // The whole window painted afresh (a tick repaints only what changed).
 void BM_ComposeFrame(benchmark::State& state) {
-  Intro intro;
+  const auto intro = Started(state);
+  if (!intro) return;
   tk::Surface frame;
   for (auto _ : state) {
-    intro.form.Form().Compose(frame);
+    intro->Form().Form().Compose(frame);
     benchmark::DoNotOptimize(frame.Pixels().data());
   }
 }
@@ -45,11 +35,12 @@ BENCHMARK(BM_ComposeFrame);
 
 // Logo pass with its 24 yields, angle advance, star step, then the frame.
 void BM_WholeTick(benchmark::State& state) {
-  Intro intro;
-  std::int64_t now = intro.backend.Clock().NowMs();
+  const auto intro = Started(state);
+  if (!intro) return;
+  std::int64_t now = intro->NowMs();
   for (auto _ : state) {
     now += 20;
-    intro.form.Loop().RunUntil(intro.backend.Clock(), now);
+    intro->RunUntil(now);
   }
 }
 BENCHMARK(BM_WholeTick);

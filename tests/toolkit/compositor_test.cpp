@@ -1,179 +1,234 @@
 #include <gtest/gtest.h>
 
-#include <limits>
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <string>
+#include <tuple>
+#include <utility>
+#include <vector>
 
-#include "toolkit/controls.hpp"
+#include "toolkit/headless_backend.hpp"
+#include "toolkit/message_loop.hpp"
 #include "toolkit/rnd.hpp"
-#include "toolkit/units.hpp"
+#include "toolkit/x11_desktop.hpp"
 
 namespace {
 
-constexpr tk::Pixel kRed = 0xFF0000, kGreen = 0x00FF00, kBlue = 0x0000FF, kWhite = 0xFFFFFF;
+constexpr tk::Pixel kRed = 0xFF0000, kGreen = 0xFF00, kBlue = 0xFF, kWhite = 0xFFFFFF, kYellow = 0xFFFF00, kBlack = 0;
 
-TEST(Units, TwipsRoundToNearestWithHalvesUp) {
-  EXPECT_EQ(tk::TwipsToPixels(0), 0);
-  EXPECT_EQ(tk::TwipsToPixels(7), 0);
-  EXPECT_EQ(tk::TwipsToPixels(7.5), 1);  // half a pixel goes up
-  EXPECT_EQ(tk::TwipsToPixels(22.4), 1);
-  EXPECT_EQ(tk::TwipsToPixels(4790), 319);
-  EXPECT_EQ(tk::TwipsToPixels(-7.5), 0);  // halves up, also below zero
-  EXPECT_EQ(tk::TwipsToPixels(-13), -1);
-  EXPECT_EQ(tk::TwipsToPixels(5115), 341);
-}
-
-TEST(Colours, IntegersAndSystemColoursResolve) {
-  EXPECT_EQ(tk::ToPixel(tk::Rgb(0x12, 0x34, 0x56)), 0x123456u);
-  EXPECT_EQ(tk::Rgb(165, 165, 165), 10855845u);
-  EXPECT_EQ(tk::ToPixel(tk::SystemColor::kWindow), 0xFFFFFFu);
-  EXPECT_EQ(tk::ToPixel(tk::SystemColor::kWindowText), 0u);
-  EXPECT_EQ(tk::ToPixel(tk::SystemColor::kWindowFrame), 0u);
-  EXPECT_EQ(tk::ToPixel(tk::SystemColor::kBtnText), 0u);
-}
-
-TEST(Rnd, UnseededSequenceIsTheSameInEveryRun) {
+TEST(Units, TwipsToPixelsAndTheUnseededGenerator) {
+  // Round to nearest, halves up (below zero too); far off any screen held at 2^30.
+  const std::pair<double, int> twips[] = {
+      {0, 0},    {7, 0},      {7.5, 1},    {22.4, 1},       {4790, 319},         {-7.5, 0},
+      {-13, -1}, {-22.6, -2}, {5115, 341}, {3e10, 1 << 30}, {-3e10, -(1 << 30)}, {std::nan(""), -(1 << 30)}};
+  for (const auto& [value, pixels] : twips) EXPECT_EQ(tk::TwipsToPixels(value), pixels) << value;
   tk::Rnd rnd;
-  EXPECT_FLOAT_EQ(rnd.Next(), 0.7055475f);
-  EXPECT_FLOAT_EQ(rnd.Next(), 0.533424f);
-  EXPECT_FLOAT_EQ(rnd.Next(), 0.5795186f);
-  for (int i = 0; i < 100000; ++i) {
-    const float r = rnd.Next();
-    ASSERT_GE(r, 0.0f);
-    ASSERT_LT(r, 1.0f);
+  for (const float first : {0.7055475f, 0.533424f, 0.5795186f}) EXPECT_FLOAT_EQ(rnd.Next(), first);
+}
+
+TEST(Desktop, ScaleIsGdkScaleElseXftDpiOver96WithinTheScreen) {
+  // GDK_SCALE, Xft.dpi (null: unset), the largest scale that fits the screen; the scale.
+  const std::tuple<const char*, const char*, int, int> cases[] = {
+      {nullptr, nullptr, 6, 1},       {"2", "288", 6, 2},     {"0", "192", 6, 2},
+      {"1.5", "192", 6, 2},           {"x", nullptr, 6, 1},   {nullptr, "191.9", 6, 1},
+      {nullptr, "288", 6, 3},         {"4", nullptr, 3, 3},   {nullptr, "1e300", 2, 2},
+      {"99999999999", nullptr, 0, 1}, {nullptr, "-96", 6, 1}, {nullptr, "nan", 6, 1}};
+  for (const auto& [gdk, dpi, limit, scale] : cases) {
+    EXPECT_EQ(tk::ChooseScale(gdk, dpi, limit), scale) << (gdk ? gdk : "-") << " " << (dpi ? dpi : "-") << " " << limit;
   }
 }
 
 TEST(Surface, LinesIncludeBothEndsAndClipToTheGrid) {
   tk::Surface s(10, 10);
-  s.Line(1, 1, 8, 4, kWhite);
-  EXPECT_EQ(s.At(1, 1), kWhite);
-  EXPECT_EQ(s.At(8, 4), kWhite);
-  int lit = 0;
-  for (const tk::Pixel p : s.Pixels()) lit += p == kWhite;
-  EXPECT_EQ(lit, 8);           // one pixel per column of the longer axis
-  s.Line(-5, 5, 20, 5, kRed);  // runs off both sides without harm
-  EXPECT_EQ(s.At(0, 5), kRed);
-  EXPECT_EQ(s.At(9, 5), kRed);
-  // Ends far off any screen: the visible part is drawn, and promptly.
-  s.Line(0, 9, 2'000'000'000, 9, kGreen);
-  EXPECT_EQ(s.At(9, 9), kGreen);
-  s.Line(-2'000'000'000, -2'000'000'000, 2'000'000'000, 2'000'000'000, kBlue);
-  EXPECT_EQ(s.At(3, 3), kBlue);
-  tk::Form form("form");
-  form.SetBounds(0, 0, 150, 150);
-  form.SetPicture(tk::Surface(10, 10));
-  form.Line(0, 0, 1e30f, 1e30f, tk::Rgb(255, 0, 0));
-  form.Line(0, 0, -1e30f, std::numeric_limits<float>::quiet_NaN(), tk::Rgb(255, 0, 0));
-  EXPECT_EQ(form.Canvas().At(9, 9), kRed);
+  // Colour, ends, a pixel drawn and how many (one per column of the longer axis).
+  const std::array<int, 8> lines[] = {
+      {0xFFFFFF, 1, 1, 8, 4, 8, 4, 8},
+      {0xFF0000, -5, 5, 20, 5, 0, 5, 10},
+      {0x00FF00, 0, 9, 2'000'000'000, 9, 9, 9, 10},
+      {0x0000FF, -2'000'000'000, -2'000'000'000, 2'000'000'000, 2'000'000'000, 3, 3, 10}};
+  for (const auto& l : lines) {
+    const auto colour = static_cast<tk::Pixel>(l[0]);
+    s.Line(l[1], l[2], l[3], l[4], colour);
+    EXPECT_EQ(s.At(l[5], l[6]), colour);
+    EXPECT_EQ(std::count(s.Pixels().begin(), s.Pixels().end(), colour), l[7]) << l[1];
+  }
 }
 
-// A 20 x 20 px form with a framed box holding a label and a child box.
+struct Look {
+  std::array<std::array<float, 2>, 4> place{{{120, 135}, {30, 150}, {15, 15}, {15, 0}}};
+  std::array<bool, 4> visible{true, true, true, true};
+  bool box_framed = true, child_framed = false, child_pixels = false;
+  std::string caption;
+  std::vector<std::array<float, 4>> lines;
+};
+
+// A 20 x 20 px form, picture 20 x 10 blue; uppermost first a white overlay (8, 9) 4 x 2 px
+// over the corner of a framed black box (2, 10) 10 x 5 px holding a green label at its
+// inner origin and a red child (1, 1) 2 x 1 px, whose second pixel is a yellow dot.
 struct Scene {
   tk::Form form{"form"};
-  tk::PictureBox box{"box"};
-  tk::PictureBox child{"child"};
+  tk::PictureBox overlay{"overlay"}, box{"box"}, child{"child"}, dot{"dot"};
   tk::Label label{"label"};
-  tk::PictureBox overlay{"overlay"};
+  std::array<tk::PictureBox*, 4> boxes{&overlay, &box, &child, &dot};
 
-  Scene() {
+  explicit Scene(const Look& look = {}) {
     form.SetBounds(0, 0, 300, 300);
     form.SetPicture(tk::Surface(20, 10, kBlue));
     form.Add(overlay);
     form.Add(box);
-    box.SetBounds(30, 150, 150, 75);  // (2, 10) 10 x 5 px
-    box.SetBackColor(tk::Rgb(0, 0, 0));
-    box.SetFramed(true);
     box.Add(label);
     box.Add(child);
+    child.Add(dot);
     label.SetBounds(0, 0, 150, 45);
+    constexpr tk::OleColor kColours[4] = {tk::SystemColor::kWindow, 0, tk::Rgb(255, 0, 0), tk::Rgb(255, 255, 0)};
+    for (std::size_t i = 0; i < boxes.size(); ++i) boxes[i]->SetBackColor(kColours[i]);
     label.SetBackColor(tk::Rgb(0, 255, 0));
-    child.SetBounds(15, 15, 30, 15);  // (1, 1) 2 x 1 px in the inner area
-    child.SetBackColor(tk::Rgb(255, 0, 0));
-    overlay.SetBounds(120, 135, 60, 30);  // (8, 9) 4 x 2 px, over the box's corner
-    overlay.SetBackColor(tk::SystemColor::kWindow);
+    Apply(look);
+    for (const auto& l : look.lines) Draw(l);
   }
-  tk::Surface Frame() const {
-    tk::Surface frame;
-    form.Compose(frame);
-    return frame;
+  void Draw(const std::array<float, 4>& l) { form.Line(l[0], l[1], l[2], l[3], tk::Rgb(0, 0, 255)); }
+  void Apply(const Look& look) {
+    constexpr float kSizes[4][2] = {{60, 30}, {150, 75}, {30, 15}, {15, 15}};
+    for (std::size_t i = 0; i < boxes.size(); ++i) {
+      boxes[i]->SetBounds(look.place[i][0], look.place[i][1], kSizes[i][0], kSizes[i][1]);
+      boxes[i]->SetVisible(look.visible[i]);
+    }
+    box.SetFramed(look.box_framed);
+    child.SetFramed(look.child_framed);
+    child.SetScaleMode(look.child_pixels ? tk::ScaleMode::Pixels : tk::ScaleMode::Twips);
+    label.SetCaption(look.caption);
+  }
+  std::string NameAt(int x, int y) {
+    const tk::Control* hit = form.ChildAt(x, y);
+    return hit ? hit->Name() : "";  // "" is the form's own surface
   }
 };
 
-TEST(Compositor, PaintsPictureFramesLabelsAndStackingInOrder) {
-  Scene scene;
-  const tk::Surface f = scene.Frame();
-  ASSERT_EQ(f.Width(), 20);
-  ASSERT_EQ(f.Height(), 20);
-  EXPECT_EQ(f.At(0, 0), kBlue);  // picture at the top-left
-  EXPECT_EQ(f.At(0, 19), 0u);    // back colour below the picture
-  EXPECT_EQ(f.At(2, 10), 0u);    // frame inside the box's rectangle
-  EXPECT_EQ(f.At(11, 14), 0u);
-  EXPECT_EQ(f.At(3, 11), kGreen);  // label at the inner area's origin
-  EXPECT_EQ(f.At(4, 12), kRed);    // the child box covers the label: labels paint below boxes
-  EXPECT_EQ(f.At(5, 12), kRed);
-  EXPECT_EQ(f.At(9, 10), kWhite);  // the earlier box covers the later one
-  EXPECT_EQ(f.At(7, 10), 0u);
-}
-
-TEST(Compositor, ChildrenClipToTheInnerAreaOfTheirContainer) {
-  Scene scene;
-  scene.child.SetLeft(120);  // 8 px: past the inner area's right side (8 px wide)
-  scene.child.SetTop(45);    // 3 px: the inner area is 3 px high
-  const tk::Surface f = scene.Frame();
-  for (int x = 0; x < 20; ++x) {
-    for (int y = 0; y < 20; ++y) ASSERT_NE(f.At(x, y), kRed) << x << "," << y;
+TEST(Compositor, StackingFramesLabelsClippingAndWhatTakesThePointer) {
+  const struct {
+    void (*change)(Scene&);
+    std::vector<std::tuple<int, int, tk::Pixel>> pixels;
+    int reds;  // pixels of the child that show
+    std::vector<std::tuple<int, int, std::string>> hits;
+  } cases[] = {
+      // Picture, back colour, frame, the label under the boxes, an earlier box over a later one.
+      {[](Scene&) {},
+       {{0, 0, kBlue}, {0, 19, kBlack}, {2, 10, kBlack}, {11, 14, kBlack}, {3, 11, kGreen}, {5, 12, kYellow}},
+       1,
+       {{9, 10, "overlay"}, {4, 12, "child"}, {5, 12, "dot"}, {3, 11, "box"}, {2, 10, "box"}, {0, 0, ""}}},
+      {[](Scene&) {}, {{4, 12, kRed}, {9, 10, kWhite}, {7, 10, kBlack}}, 1, {}},
+      // Children clip to the inner area of their container (8 x 3 px).
+      {[](Scene& s) { s.child.SetBounds(120, 45, 30, 15); }, {{11, 13, kBlack}}, 0, {{10, 13, "box"}}},
+      {[](Scene& s) { s.child.SetLeft(105); }, {{10, 12, kRed}, {11, 12, kBlack}}, 1, {{10, 12, "child"}}},
+      {[](Scene& s) { s.overlay.SetVisible(false); }, {{9, 10, kBlack}}, 1, {{9, 10, "box"}}},
+      {[](Scene& s) { s.box.SetEnabled(false); }, {{4, 12, kRed}}, 1, {{4, 12, ""}}},
+  };
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    Scene scene;
+    cases[i].change(scene);
+    tk::Surface f;
+    scene.form.Compose(f);
+    for (const auto& [x, y, pixel] : cases[i].pixels) EXPECT_EQ(f.At(x, y), pixel) << i << ": " << x << "," << y;
+    EXPECT_EQ(std::count(f.Pixels().begin(), f.Pixels().end(), kRed), cases[i].reds) << i;
+    for (const auto& [x, y, name] : cases[i].hits) EXPECT_EQ(scene.NameAt(x, y), name) << i << ": " << x << "," << y;
   }
-  scene.child.SetLeft(105);  // 7 px: half in, half clipped
-  scene.child.SetTop(0);
-  const tk::Surface g = scene.Frame();
-  EXPECT_EQ(g.At(10, 11), kRed);
-  EXPECT_EQ(g.At(11, 11), 0u);  // the frame, not the child
 }
 
-TEST(Compositor, HiddenControlsNeitherPaintNorTakeTheMouse) {
-  Scene scene;
-  scene.overlay.SetVisible(false);
-  EXPECT_EQ(scene.Frame().At(9, 10), 0u);
-  EXPECT_EQ(scene.form.ChildAt(9, 10), &scene.box);
-  scene.overlay.SetVisible(true);
-  EXPECT_EQ(scene.form.ChildAt(9, 10), &scene.overlay);
-  EXPECT_EQ(scene.form.ChildAt(4, 12), &scene.child);
-  EXPECT_EQ(scene.form.ChildAt(3, 11), &scene.box);  // a label gives the point to its container
-  EXPECT_EQ(scene.form.ChildAt(2, 10), &scene.box);  // on the frame
-  EXPECT_EQ(scene.form.ChildAt(0, 0), nullptr);      // the form's own surface
-  scene.box.SetEnabled(false);
-  EXPECT_EQ(scene.form.ChildAt(4, 12), nullptr);
+// Controls keep their rectangles and mark what changed: the window repainted
+// and presented only there must equal a twin built afresh in the same state
+// and painted whole, and the pointer must find the same control in both.
+TEST(Compositor, RepaintingTheDamageEqualsATwinPaintedWhole) {
+  tk::HeadlessBackend backend;
+  Look look;
+  Scene live(look);
+  tk::MessageLoop loop(backend, live.form);
+  loop.Show();
+  std::uint32_t seed = 12345;
+  const auto next = [&seed](int n) {
+    seed = seed * 1103515245u + 12345u;
+    return static_cast<int>((seed >> 8) % static_cast<std::uint32_t>(n));
+  };
+  const float far[] = {1e30f, -1e30f, std::nanf("")};  // now and then an end far off any screen, or no number
+  const auto coordinate = [&] { return next(10) == 0 ? far[next(3)] : static_cast<float>(next(300)); };
+  for (int step = 0; step < 4000; ++step) {
+    const auto i = static_cast<std::size_t>(next(4));
+    const float scale = i == 3 && look.child_pixels ? 1 : 15;  // the dot's place is in the child's scale
+    switch (next(8)) {
+      case 0:
+      case 1: look.place[i][static_cast<std::size_t>(next(2))] = static_cast<float>(next(24) - 4) * scale; break;
+      case 2: look.visible[i] = !look.visible[i]; break;
+      case 3: (i % 2 == 0 ? look.box_framed : look.child_framed) ^= true; break;
+      case 4: look.child_pixels = !look.child_pixels; break;
+      case 5: look.caption = std::string(static_cast<std::size_t>(next(4)), static_cast<char>('A' + next(26))); break;
+      case 6: look.lines.clear(), live.form.Cls(); break;
+      default:
+        look.lines.push_back({coordinate(), coordinate(), coordinate(), coordinate()});
+        live.Draw(look.lines.back());
+    }
+    live.Apply(look);
+    if (next(2) != 0) continue;
+    Scene twin(look);
+    tk::Surface whole;
+    twin.form.Compose(whole);
+    // Painted but not yet shown, or shown: both must be whole frames.
+    const bool show = next(2) == 0;
+    if (show) loop.RunUntil(backend.Clock(), step);
+    ASSERT_EQ(show ? backend.LastFrame() : loop.Compose(), whole) << "after step " << step;
+    const int x = next(20), y = next(20);
+    ASSERT_EQ(live.NameAt(x, y), twin.NameAt(x, y)) << x << "," << y << " after step " << step;
+  }
 }
 
-TEST(Compositor, CenteredTextAndClearingTheCanvas) {
-  tk::Form form("form");
-  form.SetBounds(0, 0, 900, 150);  // 60 x 10 px
-  form.SetPicture(tk::Surface(60, 10, kBlue));
-  form.Line(0, 0, 885, 135, tk::Rgb(255, 0, 0));
-  EXPECT_EQ(form.Canvas().At(59, 9), kRed);
-  form.Cls();
-  EXPECT_EQ(form.Canvas().At(59, 9), kBlue);
-
-  tk::Label label("label");
-  form.Add(label);
-  label.SetBounds(0, 0, 900, 135);
-  label.SetBackColor(tk::Rgb(0, 0, 0));
-  label.SetForeColor(tk::Rgb(255, 255, 255));
-  label.SetAlignment(tk::Alignment::Center);
-  label.SetCaption("II");  // 12 px of glyphs in 60: starts at x 24
-  tk::Surface f;
-  form.Compose(f);
-  int first_lit = -1;
-  for (int x = 0; x < 60 && first_lit < 0; ++x) {
-    for (int y = 0; y < 9; ++y) {
-      if (f.At(x, y) == kWhite) {
-        first_lit = x;
-        break;
+TEST(MouseRouting, TheControlUnderThePointerInItsOwnScaleAndThePressedOneUntilRelease) {
+  using enum tk::MouseEvent::Kind;
+  const struct {
+    std::vector<tk::MouseEvent> events;
+    std::vector<std::string> log;
+  } cases[] = {
+      // A label gives the pointer to its container; the dot has no handlers.
+      {{{Move, 2, 3, 0}, {Move, 3, 11, 0}, {Move, 5, 12, 0}, {Move, 4, 12, 0}},
+       {"form move 0 30,45", "box move 0 15,15", "child move 0 0,0"}},
+      // Pressed on the form: its moves over the child and outside the window, until released.
+      // A second press out there is on no control's surface: no press, only its release.
+      {{{Down, 1, 1, 2},
+        {Move, 4, 12, 2},
+        {Move, -40, 90, 2},
+        {Down, -40, 90, 1},
+        {Up, -40, 90, 1},
+        {Up, 4, 12, 2},
+        {Move, 4, 12, 0}},
+       {"form down 2 15,15", "form move 2 60,180", "form move 2 -600,1350", "form up 1 -600,1350", "form up 2 60,180",
+        "child move 0 0,0"}},
+      // Outside the window a move reaches only a control holding the pointer.
+      {{{Move, 25, 5, 0}, {Move, -1, 5, 0}, {Down, 5, 5, 1}, {Move, 25, 5, 1}},
+       {"form down 1 75,75", "form move 1 375,75"}},
+      // A click is a press and a release on the same control.
+      {{{Down, 4, 12, 1}, {Up, 4, 12, 1}, {Down, 4, 12, 1}, {Up, 0, 0, 1}},
+       {"child down 1 0,0", "child up 1 0,0", "child click", "child down 1 0,0", "child up 1 -60,-180"}},
+  };
+  for (const auto& c : cases) {
+    tk::HeadlessBackend backend;
+    Scene scene;
+    tk::MessageLoop loop(backend, scene.form);
+    std::vector<std::string> log;
+    for (tk::Control* control : std::array<tk::Control*, 3>{&scene.form, &scene.box, &scene.child}) {
+      using C = tk::Control;
+      for (auto [handler, what] :
+           {std::pair{&C::MouseDown, " down "}, {&C::MouseMove, " move "}, {&C::MouseUp, " up "}}) {
+        control->*handler = [&log, text = control->Name() + what](std::int16_t button, std::int16_t, float x, float y) {
+          log.push_back(text + std::to_string(button) + " " + std::to_string(static_cast<int>(x)) + "," +
+                        std::to_string(static_cast<int>(y)));
+        };
       }
     }
+    scene.child.Click = [&log] { log.push_back("child click"); };
+    for (const tk::MouseEvent& e : c.events) backend.Inject(e);
+    loop.DoEvents();
+    EXPECT_EQ(log, c.log);
+    backend.InjectQuit();  // the window closed by the desktop
+    EXPECT_EQ(loop.Run(), 0);
   }
-  EXPECT_GE(first_lit, 24);
-  EXPECT_LT(first_lit, 30);
-  EXPECT_EQ(f.At(0, 9), kBlue);  // the label is 9 px high
 }
 
 }  // namespace
