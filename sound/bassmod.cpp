@@ -15,7 +15,7 @@
 
 // The ELF header of the running program, placed there by the linker: what
 // "built for this machine" means is read from it.
-extern "C" const ElfW(Ehdr) __ehdr_start;
+extern "C" const ElfW(Ehdr) __ehdr_start;  // NOLINT(bugprone-reserved-identifier): the linker's name
 
 namespace sound {
 

@@ -16,8 +16,10 @@
 #include <optional>
 
 // The C++ ABI's exit registration, bound to the shared object it is called for.
+// NOLINTBEGIN(bugprone-reserved-identifier): the ABI's own names
 extern "C" int __cxa_atexit(void (*function)(void*), void* argument, void* dso_handle);
 extern "C" void* __dso_handle;
+// NOLINTEND(bugprone-reserved-identifier)
 
 // Test builds of the library change these through compile definitions.
 #ifndef BASSMOD_VERSION_MAJOR
@@ -236,7 +238,7 @@ class Library {
 template <class T>
 union Immortal {
   constexpr Immortal() : value() {}
-  ~Immortal() {}
+  ~Immortal() {}  // NOLINT(modernize-use-equals-default): = default would be deleted for a member with a destructor
   Immortal(const Immortal&) = delete;
   Immortal& operator=(const Immortal&) = delete;
   T value;

@@ -128,9 +128,9 @@ void Container::PaintChildren(Surface& target, std::span<const Rect> damage) con
   for (const Control* child : children_) {
     if (child->Windowless() && child->Visible()) child->Paint(target, damage);
   }
-  for (auto it = children_.rbegin(); it != children_.rend(); ++it) {
-    if (!(*it)->Windowless() && (*it)->Visible()) (*it)->Paint(target, damage);
-  }
+  std::for_each(children_.rbegin(), children_.rend(), [&](const Control* child) {  // bottom-up
+    if (!child->Windowless() && child->Visible()) child->Paint(target, damage);
+  });
 }
 
 PictureBox::PictureBox(std::string name) : Container(std::move(name)) {}

@@ -8,7 +8,7 @@ namespace {
 
 using Glyph = std::array<std::uint8_t, kGlyphHeight>;
 
-constexpr std::size_t kArtSize = kGlyphWidth * kGlyphHeight;
+constexpr std::size_t kArtSize = std::size_t{kGlyphWidth} * kGlyphHeight;
 
 // Turns 8 rows of 6 characters ('#' lit, '.' dark) into row bytes. Evaluated
 // at compile time only: a row of the wrong length or a stray character does

@@ -26,7 +26,8 @@ Surface DecodeImage(std::span<const unsigned char> bytes) {
   Surface out(rgb->w, rgb->h);
   SDL_LockSurface(rgb.get());
   for (int y = 0; y < rgb->h; ++y) {
-    const auto* row = reinterpret_cast<const Uint32*>(static_cast<const Uint8*>(rgb->pixels) + y * rgb->pitch);
+    const auto* row = reinterpret_cast<const Uint32*>(static_cast<const Uint8*>(rgb->pixels) +
+                                                      static_cast<std::ptrdiff_t>(y) * rgb->pitch);
     for (int x = 0; x < rgb->w; ++x) out.Set(x, y, row[x] & 0xFFFFFFu);
   }
   SDL_UnlockSurface(rgb.get());

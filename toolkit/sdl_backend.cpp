@@ -351,10 +351,11 @@ void SdlBackend::CopyScaled(const Surface& frame, const Rect& area, SDL_Surface&
   const int width = area.w * n;
   if (row_.size() < static_cast<std::size_t>(width)) row_.resize(static_cast<std::size_t>(width));
   for (int y = 0; y < area.h; ++y, from += frame.Width(), to += static_cast<std::ptrdiff_t>(n) * screen.pitch) {
-    for (int x = 0; x < area.w; ++x) std::fill_n(row_.begin() + x * n, n, from[x]);
+    for (int x = 0; x < area.w; ++x) std::fill_n(row_.begin() + static_cast<std::ptrdiff_t>(x) * n, n, from[x]);
     SDL_ConvertPixels(width, 1, SDL_PIXELFORMAT_RGB888, row_.data(), width * 4, screen.format->format, to,
                       screen.pitch);
-    for (int k = 1; k < n; ++k) std::memcpy(to + static_cast<std::ptrdiff_t>(k) * screen.pitch, to, width * bytes);
+    for (int k = 1; k < n; ++k)
+      std::memcpy(to + static_cast<std::ptrdiff_t>(k) * screen.pitch, to, static_cast<std::size_t>(width) * bytes);
   }
 }
 

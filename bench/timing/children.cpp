@@ -59,7 +59,8 @@ void Present(SDL_Window* window, const std::vector<Uint32>& frame) {
   if (screen == nullptr) return;
   SDL_LockSurface(screen);
   for (int y = 0; y < kHeight; ++y) {
-    std::memcpy(static_cast<Uint8*>(screen->pixels) + y * screen->pitch, frame.data() + y * kWidth, kWidth * 4);
+    std::memcpy(static_cast<Uint8*>(screen->pixels) + static_cast<std::ptrdiff_t>(y) * screen->pitch,
+                frame.data() + static_cast<std::ptrdiff_t>(y) * kWidth, std::size_t{kWidth} * 4);
   }
   SDL_UnlockSurface(screen);
   SDL_UpdateWindowSurface(window);

@@ -219,6 +219,7 @@ class Process {
 // writes its output, errors included, to output_to when one is given.
 Process Spawn(const std::vector<std::string>& args, int keep_fd = -1, const fs::path& output_to = {}) {
   std::vector<char*> argv;
+  argv.reserve(args.size() + 1);
   for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
   const pid_t pid = ::fork();

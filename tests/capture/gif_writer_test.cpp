@@ -38,7 +38,8 @@ std::vector<std::pair<Surface, int>> Decode(const std::filesystem::path& path) {
         SDL_ConvertSurfaceFormat(gif->frames[i], SDL_PIXELFORMAT_RGB888, 0), &SDL_FreeSurface);
     Surface frame(rgb->w, rgb->h);
     for (int y = 0; y < rgb->h; ++y) {
-      const auto* row = reinterpret_cast<const Uint32*>(static_cast<const Uint8*>(rgb->pixels) + y * rgb->pitch);
+      const auto* row = reinterpret_cast<const Uint32*>(static_cast<const Uint8*>(rgb->pixels) +
+                                                        static_cast<std::ptrdiff_t>(y) * rgb->pitch);
       for (int x = 0; x < rgb->w; ++x) frame.Set(x, y, row[x] & 0xFFFFFFu);
     }
     frames.emplace_back(std::move(frame), gif->delays[i]);
@@ -114,7 +115,7 @@ TEST_F(GifFile, ManyColoursAreReducedToNearbyOnes) {
       total += e;
     }
     EXPECT_LE(worst, 40) << "frame " << f;
-    EXPECT_LE(total / (64 * 64), 12) << "frame " << f;
+    EXPECT_LE(total / (64L * 64), 12) << "frame " << f;
   }
 }
 

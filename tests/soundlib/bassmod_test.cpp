@@ -35,7 +35,9 @@ constexpr long long no_length = 0xFFFFFFFF;
 // one pattern that breaks after `rows` rows of 0.06 s; then the song ends.
 Bytes make_tune(int rows = 8) {
   Bytes t(0x100, 0);
-  const auto put = [&](std::size_t at, std::initializer_list<int> bytes) { std::ranges::copy(bytes, t.begin() + at); };
+  const auto put = [&](std::ptrdiff_t at, std::initializer_list<int> bytes) {
+    std::ranges::copy(bytes, t.begin() + at);
+  };
   put(0x1C, {0x1A, 16, 0, 0, 2, 0, 1, 0, 1, 0});                        // module type; orders, instruments, patterns
   put(0x28, {0x20, 0x13, 2, 0, 'S', 'C', 'R', 'M', 64, 3, 125, 0xB0});  // version, unsigned samples; speed, tempo
   std::fill(t.begin() + 0x42, t.begin() + 0x60, 255);                   // channel 1 left, channel 2 right, no others
@@ -59,7 +61,7 @@ Bytes make_tune(int rows = 8) {
 
 // A (sparse) file of `size` bytes that starts with a valid module.
 fs::path sparse_tune(const TempDir& dir, const std::string& name, std::uintmax_t size) {
-  const auto file = dir.write(name, make_tune());
+  auto file = dir.write(name, make_tune());
   fs::resize_file(file, size);
   return file;
 }
@@ -216,14 +218,14 @@ TEST_F(Bassmod, CallsFromOtherThreadsAndUnloadingWhilePlaying) {
   ASSERT_TRUE(play_tune(tune, BASSMOD_MUSIC_LOOP));
   std::atomic<int> loads{0};
   {
-    const std::jthread loader([&](std::stop_token stop) {
+    const std::jthread loader([&](const std::stop_token& stop) {
       for (bool from_file = false; !stop.stop_requested(); from_file = !from_file) {
         loads += from_file ? BASSMOD_MusicLoad(0, file.c_str(), 0, 0, BASSMOD_MUSIC_SURROUND)
                            : BASSMOD_MusicLoad(1, tune.data(), 0, static_cast<DWORD>(tune.size()), BASSMOD_MUSIC_LOOP);
         BASSMOD_MusicPlay();
       }
     });
-    const std::jthread freer([](std::stop_token stop) {
+    const std::jthread freer([](const std::stop_token& stop) {
       for (; !stop.stop_requested(); std::this_thread::yield()) {
         BASSMOD_MusicFree();
         BASSMOD_MusicStop();
@@ -260,9 +262,9 @@ TEST_F(Bassmod, WithoutAnOutputDecodesWhatTheOutputWouldPlay) {
   const auto file = dir.path / "played.raw";
   record_to(file, "0");
   ASSERT_TRUE(play_tune(tune, program_flags));  // 0.48 s, then silence
-  std::vector<std::int16_t> decoded(2 * rate);
+  std::vector<std::int16_t> decoded(std::size_t{2} * rate);
   EXPECT_EQ(outcome(BASSMOD_MusicDecode(decoded.data(), 1)), failed(BASSMOD_ERROR_DEVICE));  // the output pulls it
-  const auto until = fs::file_size(file) + 4 * rate;                                         // a second more
+  const auto until = fs::file_size(file) + std::uintmax_t{4} * rate;                         // a second more
   for (int ms = 0; ms < 20'000 && fs::file_size(file) < until; ++ms) std::this_thread::sleep_for(1ms);
   BASSMOD_Free();
   const Bytes out = read_file(file);
@@ -277,7 +279,7 @@ TEST_F(Bassmod, WithoutAnOutputDecodesWhatTheOutputWouldPlay) {
   const auto start = [](const std::vector<std::int16_t>& s) {  // first sound, at a whole frame
     return static_cast<std::size_t>(std::ranges::find_if(s, [](auto x) { return x != 0; }) - s.begin()) & ~1U;
   };
-  const std::size_t length = 2 * 30000;  // the tune and its silent end
+  const std::size_t length = std::size_t{2} * 30000;  // the tune and its silent end
   ASSERT_LE(start(played) + length, played.size());
   EXPECT_EQ(start(decoded), 0U);
   EXPECT_TRUE(std::equal(decoded.begin(), decoded.begin() + length, played.begin() + start(played)));

@@ -222,7 +222,7 @@ TEST(MouseRouting, TheControlUnderThePointerInItsOwnScaleAndThePressedOneUntilRe
         };
       }
     }
-    scene.child.Click = [&log] { log.push_back("child click"); };
+    scene.child.Click = [&log] { log.emplace_back("child click"); };
     for (const tk::MouseEvent& e : c.events) backend.Inject(e);
     loop.DoEvents();
     EXPECT_EQ(log, c.log);
