@@ -121,7 +121,7 @@ void SdlBackend::Show(const Form& form) {
   if (wayland_) {
     FixWaylandSize(r.w, r.h);
   } else {
-    SDL_SetWindowPosition(window_.get(), window_at_.x, window_at_.y);
+    PlaceWindow();  // again once shown: a window manager may have placed it elsewhere
   }
 }
 
@@ -189,6 +189,10 @@ void SdlBackend::SyncWindow(const Form& form) {
   // them so they are not taken for moves by someone else.
   if (asked_.size() >= 64) asked_.erase(asked_.begin());
   asked_.push_back(window_at_);
+  PlaceWindow();
+}
+
+void SdlBackend::PlaceWindow() {
 #if defined(SDL_VIDEO_DRIVER_X11)
   if (x11_display_ != nullptr) {
     // Straight to the server: SDL's own call waits for each move to be done.

@@ -43,6 +43,7 @@ class SdlBackend final : public Backend {
 
   void ShowX11(const Form& form);
   void FixWaylandSize(int width, int height);
+  void PlaceWindow();  // at window_at_
   std::optional<Event> Translate(const SDL_Event& e);
   std::optional<Event> TranslateX11(const SDL_SysWMmsg& message) const;
   bool FromXInput2() const;
