@@ -98,7 +98,7 @@ void ZENOrA::Form_Initialize() {
     ThrowError("BASSMOD version 1.6 was not loaded");
     loop_.End(1);
   }
-  if (sound::LoWord(bassmod_.BASSMOD_Init(-1, 44100, 0)) == 0) {
+  if (sound::LoWord(bassmod_.BASSMOD_Init(-1, sound::kOutputRate, 0)) == 0) {
     ThrowError("Can't initialize digital sound system");
     loop_.End(1);
   }

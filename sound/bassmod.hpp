@@ -45,6 +45,10 @@ class Bassmod {
   void* error_get_code_ = nullptr;
 };
 
+// The output rate the program asks the library for, in Hz; whatever renders
+// the music for the program (a video's sound track) renders it at this rate.
+inline constexpr std::uint32_t kOutputRate = 44100;
+
 // Flags the music is loaded with: sensitive volume ramping plus surround.
 // The loop flag (4) is not among them: the module plays once.
 inline constexpr std::uint32_t kMusicFlags = 514;
