@@ -173,8 +173,8 @@ void ZENOrA::cmdClose_Click() {
 }
 
 void ZENOrA::TimerStars_Timer() {
-  logo::DrawModel(form_, edges_, motion_.AngleA(), motion_.AngleB(), motion_.AngleC(), 1000, 15, -3, -90,
-                  [this] { loop_.DoEvents(); });
+  logo::DrawModel(form_, edges_, motion_.AngleA(), motion_.AngleB(), motion_.AngleC(), logo::kPerspective,
+                  logo::kShiftX, logo::kShiftZ, logo::kShiftY, [this] { loop_.DoEvents(); });
   motion_.AdvanceAngles();
   stars::StarStep(star, form_);
 }
