@@ -6,6 +6,7 @@
 #include "app/json.hpp"
 #include "logo/projection.hpp"
 #include "stars/star_field.hpp"
+#include "ticker/info_texts.hpp"
 #include "toolkit/colour.hpp"
 #include "toolkit/errors.hpp"
 #include "toolkit/process.hpp"
@@ -119,15 +120,15 @@ void ZENOrA::Form_Load() {
   tune_.ResetCounters();
   ticker_.Reset();
 
-  TimerFadeIn.SetInterval(55);
+  TimerFadeIn.SetInterval(ticker::kFadeInterval);
   TimerFadeIn.SetEnabled(false);
-  TimerFadeOut.SetInterval(55);
+  TimerFadeOut.SetInterval(ticker::kFadeInterval);
   TimerFadeOut.SetEnabled(false);
-  TimerText.SetInterval(1000);
+  TimerText.SetInterval(ticker::kLongHold);
   TimerText.SetEnabled(true);
-  TimerStars.SetInterval(20);
+  TimerStars.SetInterval(kStarsInterval);
   TimerStars.SetEnabled(true);
-  TimerTune.SetInterval(1000);
+  TimerTune.SetInterval(kTuneInterval);
   TimerTune.SetEnabled(true);
 
   tune_.SetMusicFile(app_path_.string() + "/LIGHT.S3M");
