@@ -21,12 +21,11 @@ namespace timing {
 
 namespace {
 
-constexpr int kRate = 44100;
 constexpr int kWidth = 320;
 constexpr int kHeight = 189;
 constexpr int kLeft = 341;  // where the intro opens its window
 constexpr int kTop = 265;
-constexpr std::int64_t kFrameNs = 20'000'000;
+constexpr std::int64_t kFrameNs = std::int64_t{zenora::kStarsInterval} * 1'000'000;
 
 struct ModuleDeleter {
   void operator()(openmpt_module* m) const { openmpt_module_destroy(m); }
@@ -40,7 +39,7 @@ void Render(void* module, Uint8* stream, int bytes) {
   const auto frames = static_cast<std::size_t>(bytes) / 4;
   auto* out = reinterpret_cast<std::int16_t*>(stream);
   const std::size_t done =
-      openmpt_module_read_interleaved_stereo(static_cast<openmpt_module*>(module), kRate, frames, out);
+      openmpt_module_read_interleaved_stereo(static_cast<openmpt_module*>(module), sound::kOutputRate, frames, out);
   std::memset(out + 2 * done, 0, (frames - done) * 4);
 }
 
@@ -85,7 +84,7 @@ int RunFloorChild(const std::filesystem::path& folder, int seconds, int report_f
       bytes.data(), bytes.size(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr));
   if (!module) return 1;
   SDL_AudioSpec wanted{};
-  wanted.freq = kRate;
+  wanted.freq = static_cast<int>(sound::kOutputRate);
   wanted.format = AUDIO_S16SYS;
   wanted.channels = 2;
   wanted.samples = 2048;  // as the library asks
