@@ -16,6 +16,7 @@ import math
 import os
 import struct
 import sys
+import tempfile
 
 TITLE = "light"
 COMPOSER = "Lumbrix of Zenora"
@@ -913,15 +914,35 @@ def build():
     return bytes(out)
 
 
+def write_whole(target, data):
+    """Writes data beside target, then renames it over it: never a half
+    module under its name, never a write through a link in its place."""
+    with tempfile.NamedTemporaryFile(dir=os.path.dirname(os.path.abspath(target)), prefix=".LIGHT.",
+                                     suffix=".part", delete=False) as f:
+        try:
+            f.write(data)
+            f.flush()
+            os.fsync(f.fileno())
+            os.chmod(f.name, 0o644)
+            os.replace(f.name, target)
+        except BaseException:
+            os.unlink(f.name)
+            raise
+
+
 def main(argv):
-    if len(argv) > 2:
-        print(__doc__.strip().splitlines()[-1], file=sys.stderr)
-        return 2
+    usage = __doc__.strip().splitlines()[-1]
+    if len(argv) > 2 or (len(argv) == 2 and argv[1].startswith("-")):
+        asked = argv[1:] in (["-h"], ["--help"])
+        print(usage, file=sys.stdout if asked else sys.stderr)
+        return 0 if asked else 2
     here = os.path.dirname(os.path.abspath(__file__))
     target = argv[1] if len(argv) == 2 else os.path.join(here, "..", "assets", "LIGHT.S3M")
-    data = build()
-    with open(target, "wb") as f:
-        f.write(data)
+    try:
+        write_whole(target, build())
+    except OSError as e:
+        print(f"make_music.py: cannot write {target}: {e.strerror or e}", file=sys.stderr)
+        return 1
     return 0
 
 
