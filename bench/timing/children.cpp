@@ -15,6 +15,7 @@
 #include "bench/timing/report.hpp"
 #include "bench/timing/tick_probe.hpp"
 #include "sound/bassmod.hpp"
+#include "soundlib/audio_output.hpp"
 #include "toolkit/sdl_backend.hpp"
 
 namespace timing {
@@ -78,7 +79,7 @@ int RunFloorChild(const std::filesystem::path& folder, int seconds, int report_f
   wanted.freq = static_cast<int>(sound::kOutputRate);
   wanted.format = AUDIO_S16SYS;
   wanted.channels = 2;
-  wanted.samples = 2048;  // as the library asks
+  wanted.samples = bassmod::output_buffer_frames;  // as the library asks
   wanted.callback = &Render;
   wanted.userdata = module.get();
   const SDL_AudioDeviceID device = SDL_OpenAudioDevice(nullptr, 0, &wanted, nullptr, 0);
