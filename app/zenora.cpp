@@ -6,6 +6,7 @@
 #include "app/json.hpp"
 #include "logo/projection.hpp"
 #include "stars/star_field.hpp"
+#include "ticker/info_texts.hpp"
 #include "toolkit/colour.hpp"
 #include "toolkit/errors.hpp"
 #include "toolkit/process.hpp"
@@ -119,15 +120,15 @@ void ZENOrA::Form_Load() {
   tune_.ResetCounters();
   ticker_.Reset();
 
-  TimerFadeIn.SetInterval(55);
+  TimerFadeIn.SetInterval(ticker::kFadeInterval);
   TimerFadeIn.SetEnabled(false);
-  TimerFadeOut.SetInterval(55);
+  TimerFadeOut.SetInterval(ticker::kFadeInterval);
   TimerFadeOut.SetEnabled(false);
-  TimerText.SetInterval(1000);
+  TimerText.SetInterval(ticker::kLongHold);
   TimerText.SetEnabled(true);
-  TimerStars.SetInterval(20);
+  TimerStars.SetInterval(kStarsInterval);
   TimerStars.SetEnabled(true);
-  TimerTune.SetInterval(1000);
+  TimerTune.SetInterval(kTuneInterval);
   TimerTune.SetEnabled(true);
 
   tune_.SetMusicFile(app_path_.string() + "/LIGHT.S3M");
@@ -173,8 +174,8 @@ void ZENOrA::cmdClose_Click() {
 }
 
 void ZENOrA::TimerStars_Timer() {
-  logo::DrawModel(form_, edges_, motion_.AngleA(), motion_.AngleB(), motion_.AngleC(), 1000, 15, -3, -90,
-                  [this] { loop_.DoEvents(); });
+  logo::DrawModel(form_, edges_, motion_.AngleA(), motion_.AngleB(), motion_.AngleC(), logo::kPerspective,
+                  logo::kShiftX, logo::kShiftZ, logo::kShiftY, [this] { loop_.DoEvents(); });
   motion_.AdvanceAngles();
   stars::StarStep(star, form_);
 }

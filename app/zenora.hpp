@@ -21,6 +21,10 @@
 
 namespace zenora {
 
+// The intervals of the form's own timers, in ms (the ticker's are its own).
+inline constexpr int kStarsInterval = 20;   // TimerStars: a logo pass and a star step
+inline constexpr int kTuneInterval = 1000;  // TimerTune: a second of the music, new spins
+
 // The intro's one window. Controls and form variables carry the names the
 // window definition gives them; the handlers wire timers and mouse to the
 // subsystems, which own their state.

@@ -31,7 +31,7 @@ AudioOutput::AudioOutput(int device, std::int32_t rate, Player& player) : player
   wanted.freq = rate;
   wanted.format = AUDIO_S16SYS;
   wanted.channels = 2;
-  wanted.samples = 2048;  // 46 ms at 44.1 kHz: nothing waits on the music, and fewer wake-ups
+  wanted.samples = output_buffer_frames;
   wanted.callback = &AudioOutput::callback;
   wanted.userdata = this;
   // No allowed changes: SDL converts to whatever the hardware takes.

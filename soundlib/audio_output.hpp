@@ -8,6 +8,10 @@
 
 namespace bassmod {
 
+// Frames the output asks for at a time: 46 ms at 44.1 kHz, nothing waits on
+// the music, and fewer wake-ups.
+inline constexpr Uint16 output_buffer_frames = 2048;
+
 // SDL's audio subsystem is reference counted: the host uses SDL for its
 // window in the same process, so we only ever add and drop our own reference.
 class SdlAudioSubsystem {

@@ -2,6 +2,7 @@
 
 #include "soundlib/bassmod.h"
 #include "soundlib/failure.hpp"
+#include "toolkit/unique_fd.hpp"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -15,24 +16,6 @@
 
 namespace bassmod {
 namespace {
-
-class FileHandle {
- public:
-  // O_NONBLOCK: opening a FIFO must not wait for a writer.
-  explicit FileHandle(const char* path) : fd_(::open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK)) {}
-  ~FileHandle() {
-    if (fd_ >= 0) {
-      ::close(fd_);
-    }
-  }
-  FileHandle(const FileHandle&) = delete;
-  FileHandle& operator=(const FileHandle&) = delete;
-
-  [[nodiscard]] int get() const { return fd_; }
-
- private:
-  int fd_;
-};
 
 void read_exactly(int fd, std::span<std::byte> into, std::uint64_t at) {
   while (!into.empty()) {
@@ -107,12 +90,13 @@ ModulePtr load_module_file(const char* path, std::uint32_t offset, std::uint32_t
   if (path == nullptr) {
     throw Failure{BASSMOD_ERROR_FILE_OPEN};
   }
-  const FileHandle file(path);
-  if (file.get() < 0) {
+  // O_NONBLOCK: opening a FIFO must not wait for a writer.
+  const tk::UniqueFd file(::open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+  if (!file) {
     throw Failure{errno == ENOMEM ? BASSMOD_ERROR_MEMORY : BASSMOD_ERROR_FILE_OPEN};
   }
   struct stat info {};
-  if (::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+  if (::fstat(file.Get(), &info) != 0 || !S_ISREG(info.st_mode)) {
     throw Failure{BASSMOD_ERROR_FILE_OPEN};  // directories, devices, pipes
   }
 
@@ -124,13 +108,13 @@ ModulePtr load_module_file(const char* path, std::uint32_t offset, std::uint32_t
 
   // Probe before the whole part is even allocated.
   std::vector<std::byte> head(probe_size(total));
-  read_exactly(file.get(), head, offset);
+  read_exactly(file.Get(), head, offset);
   probe(head, total);
 
   auto data = std::make_unique_for_overwrite<std::byte[]>(static_cast<std::size_t>(total));
   const std::span<std::byte> bytes(data.get(), static_cast<std::size_t>(total));
   std::ranges::copy(head, bytes.begin());
-  read_exactly(file.get(), bytes.subspan(head.size()), offset + head.size());
+  read_exactly(file.Get(), bytes.subspan(head.size()), offset + head.size());
   return create_module(bytes, flags);
 }
 

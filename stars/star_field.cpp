@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "toolkit/errors.hpp"
+#include "toolkit/units.hpp"
 
 namespace stars {
 
@@ -20,7 +21,7 @@ StarBoxes MakeStarBoxes() { return Boxes(std::make_index_sequence<kStars.size()>
 
 void PlaceStars(std::span<tk::PictureBox> star) {
   for (std::size_t i = 0; i < star.size() && i < kStars.size(); ++i) {
-    star[i].SetBounds(kStars[i].left, kStars[i].top, 15, 15);
+    star[i].SetBounds(kStars[i].left, kStars[i].top, tk::PixelsToTwips(1), tk::PixelsToTwips(1));
   }
 }
 

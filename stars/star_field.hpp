@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <span>
 
-#include "toolkit/colour.hpp"
 #include "toolkit/controls.hpp"
 
 namespace stars {
@@ -17,10 +16,6 @@ struct StarSpec {
   float left;
   float top;
 };
-
-// The colours of a star's one pixel.
-inline constexpr tk::OleColor kGreyStar = tk::Rgb(165, 165, 165);
-inline constexpr tk::OleColor kWhiteStar = tk::Rgb(255, 255, 255);
 
 inline constexpr std::array<StarSpec, 43> kStars{{
     {1, false, 180, 315},  {2, false, 0, 90},     {3, false, 240, 240},   {4, false, 555, 45},   {5, false, 150, 525},

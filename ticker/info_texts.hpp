@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <string_view>
@@ -33,11 +34,20 @@ inline constexpr std::array<std::string_view, kInfoRows> kInfoTexts{
 };
 
 inline constexpr std::size_t kMaxInfoLength = 48;
+static_assert(std::ranges::all_of(kInfoTexts, [](std::string_view row) { return row.size() <= kMaxInfoLength; }),
+              "an info text is wider than the label");
 
-// Text colours of the six fade stages: white down to black, black up to white.
-inline constexpr std::array<tk::OleColor, 6> kFadeInRamp{16777215, 14737632, 12632256, 8421504, 4210752, 0};
-inline constexpr std::array<tk::OleColor, 6> kFadeOutRamp{0, 4210752, 8421504, 12632256, 14737632, 16777215};
+// The row after the last is the first again.
+inline constexpr auto kLastInfoRow = static_cast<std::int16_t>(kInfoRows - 1);
 
+// A ramp runs stages 1 to kFadeStages on as many ticks; the last stage hands over.
+inline constexpr std::int16_t kFadeStages = 6;
+
+// Text colours of the fade stages: white down to black, black up to white.
+inline constexpr std::array<tk::OleColor, kFadeStages> kFadeInRamp{16777215, 14737632, 12632256, 8421504, 4210752, 0};
+inline constexpr std::array<tk::OleColor, kFadeStages> kFadeOutRamp{0, 4210752, 8421504, 12632256, 14737632, 16777215};
+
+// The ticker timers' intervals, in ms: a fade step, a hold tick.
 inline constexpr int kFadeInterval = 55;
 inline constexpr int kLongHold = 1000;
 inline constexpr int kShortHold = 250;

@@ -35,7 +35,7 @@ void Ticker::TimerText_Timer() {
 }
 
 void Ticker::TimerFadeIn_Timer() {
-  if (fade_ticks_ >= 6) {
+  if (fade_ticks_ >= kFadeStages) {
     fade_ticks_ = 0;
   } else {
     Increment(fade_ticks_);
@@ -45,7 +45,7 @@ void Ticker::TimerFadeIn_Timer() {
 }
 
 void Ticker::TimerFadeOut_Timer() {
-  if (fade_ticks_ >= 6) {
+  if (fade_ticks_ >= kFadeStages) {
     fade_ticks_ = 0;
   } else {
     Increment(fade_ticks_);
@@ -55,11 +55,11 @@ void Ticker::TimerFadeOut_Timer() {
 }
 
 void Ticker::StepFadeIn() {
-  if (fade_in_stage_ >= 1 && fade_in_stage_ <= 5) {
+  if (fade_in_stage_ >= 1 && fade_in_stage_ < kFadeStages) {
     lbl_infos_.SetForeColor(kFadeInRamp[static_cast<std::size_t>(fade_in_stage_ - 1)]);
-  } else if (fade_in_stage_ == 6) {
+  } else if (fade_in_stage_ == kFadeStages) {
     // The text is switched while it is black, so the change never shows.
-    lbl_infos_.SetForeColor(kFadeInRamp[5]);
+    lbl_infos_.SetForeColor(kFadeInRamp.back());
     NextInfoText();
     lbl_infos_.SetCaption(info_texts_[static_cast<std::size_t>(info_index_)]);
     timer_text_.SetInterval(HoldInterval(info_index_));
@@ -70,10 +70,10 @@ void Ticker::StepFadeIn() {
 }
 
 void Ticker::StepFadeOut() {
-  if (fade_out_stage_ >= 1 && fade_out_stage_ <= 5) {
+  if (fade_out_stage_ >= 1 && fade_out_stage_ < kFadeStages) {
     lbl_infos_.SetForeColor(kFadeOutRamp[static_cast<std::size_t>(fade_out_stage_ - 1)]);
-  } else if (fade_out_stage_ == 6) {
-    lbl_infos_.SetForeColor(kFadeOutRamp[5]);
+  } else if (fade_out_stage_ == kFadeStages) {
+    lbl_infos_.SetForeColor(kFadeOutRamp.back());
     hold_ticks_ = 0;
     fade_ticks_ = 0;
     timer_fade_out_.SetEnabled(false);
@@ -83,7 +83,7 @@ void Ticker::StepFadeOut() {
 
 void Ticker::NextInfoText() {
   for (std::size_t row = 0; row < kInfoRows; ++row) info_texts_[row] = kInfoTexts[row];
-  info_index_ = info_index_ >= 16 ? std::int16_t{0} : static_cast<std::int16_t>(info_index_ + 1);
+  info_index_ = info_index_ >= kLastInfoRow ? std::int16_t{0} : static_cast<std::int16_t>(info_index_ + 1);
 }
 
 }  // namespace ticker

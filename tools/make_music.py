@@ -16,6 +16,7 @@ import math
 import os
 import struct
 import sys
+import tempfile
 
 TITLE = "light"
 COMPOSER = "Lumbrix of Zenora"
@@ -583,13 +584,11 @@ OUTRO = ["E5/3 E5/3 D5/2 C5/2 D5/2 E5/4", "F5/3 E5/3 C5/2 A4/8~",
          "B4/3 C5/3 D5/2 B4/8~", "A4/16~"]
 
 
-def compose(muted=()):
-    """The whole tune as a Song. `muted` channels are left empty (for analysis)."""
-    song = Song(140)
-    pv = PadVoicer()
-    lead_vol = 44
+LEAD_VOL = 44
 
-    # Intro, bars 0-15: pads swell, arpeggios come in, then bass, hats, drums.
+
+def intro(song, pv):
+    """Bars 0-15: pads swell, arpeggios come in, then bass, hats, drums."""
     pads(song, pv, 0, CHORDS_A1 * 4, vol=24)
     arp(song, 2, CHORDS_A1[2:], "long", gain=0.6)
     arp(song, 4, CHORDS_A1, "half", gain=0.8)
@@ -601,25 +600,29 @@ def compose(muted=()):
             song.note(CH_HAT, (4 + i) * BAR + r, 60, ins, vol - 6 + 2 * i)
     drums(song, 8, 4, "four", hats="eighths")
     drums(song, 12, 4, "rock", hats="eighths", fill_last=True)
-    placed = melody(song, CH_LEAD, 12, TEASER, lead_vol - 8)
+    placed = melody(song, CH_LEAD, 12, TEASER, LEAD_VOL - 8)
     echo(song, placed, 3, 18)
 
-    # Theme, bars 16-31.
+
+def theme(song, pv):
+    """Bars 16-31."""
     row = 16
     for text, chords in ((THEME_A1, CHORDS_A1), (THEME_A2, CHORDS_A2),
                          (THEME_A1, CHORDS_A1), (THEME_A3, CHORDS_A3)):
-        melody(song, CH_LEAD, row, text, lead_vol)
+        melody(song, CH_LEAD, row, text, LEAD_VOL)
         pads(song, pv, row, chords)
         arp(song, row, chords, "run")
         bass(song, row, chords, "oct8")
         row += 4
     drums(song, 16, 16, "rock", hats="eighths", fill_last=True, crash_first=True)
 
-    # Variation, bars 32-47: higher lead with an echo, busier bass and hats.
+
+def variation(song, pv):
+    """Bars 32-47: higher lead with an echo, busier bass and hats."""
     row = 32
     for text, chords in ((THEME_B1, CHORDS_B1), (THEME_B2, CHORDS_B2),
                          (THEME_B1, CHORDS_B1), (THEME_B2_END, CHORDS_B2)):
-        placed = melody(song, CH_LEAD, row, text, lead_vol - 4)
+        placed = melody(song, CH_LEAD, row, text, LEAD_VOL - 4)
         echo(song, placed, 3, 16)
         pads(song, pv, row, chords)
         arp(song, row, chords, "sync")
@@ -628,11 +631,13 @@ def compose(muted=()):
     drums(song, 32, 8, "rock", hats="sixteenths", crash_first=True)
     drums(song, 40, 8, "drive", hats="sixteenths", fill_last=True, crash_first=True)
 
-    # Theme again, bars 48-63, with the echo and a driving beat.
+
+def theme_again(song, pv):
+    """Bars 48-63: the theme with the echo an octave up and a driving beat."""
     row = 48
     for text, chords in ((THEME_A1, CHORDS_A1), (THEME_A2, CHORDS_A2),
                          (THEME_A1, CHORDS_A1), (THEME_A3, CHORDS_A3)):
-        placed = melody(song, CH_LEAD, row, text, lead_vol)
+        placed = melody(song, CH_LEAD, row, text, LEAD_VOL)
         echo(song, placed, 3, 18, transpose=12)
         pads(song, pv, row, chords)
         arp(song, row, chords, "run")
@@ -640,11 +645,13 @@ def compose(muted=()):
         row += 4
     drums(song, 48, 16, "drive", hats="eighths", fill_last=True, crash_first=True)
 
-    # Bridge, bars 64-79: half-time, long singing notes over a walking bass.
+
+def bridge(song, pv):
+    """Bars 64-79: half-time, long singing notes over a walking bass."""
     row = 64
     for n, (text, chords) in enumerate(((BRIDGE_1, CHORDS_BR1), (BRIDGE_2, CHORDS_BR2),
                                         (BRIDGE_1, CHORDS_BR1), (BRIDGE_2, CHORDS_BR2))):
-        placed = melody(song, CH_LEAD, row, text, lead_vol)
+        placed = melody(song, CH_LEAD, row, text, LEAD_VOL)
         if n >= 2:
             harmony(song, placed, 26, row, chords)
         pads(song, pv, row, chords, vol=26)
@@ -654,9 +661,11 @@ def compose(muted=()):
     drums(song, 64, 8, "half", hats="eighths", crash_first=True)
     drums(song, 72, 8, "half", hats="sixteenths", fill_last=True, crash_first=True)
 
-    # Breakdown, bars 80-95: drums and bass drop out, the theme slowed down,
-    # then the band builds back up.
-    placed = melody(song, CH_LEAD, 80, BREAKDOWN, lead_vol - 6)
+
+def breakdown(song, pv):
+    """Bars 80-95: drums and bass drop out, the theme slowed down, then the
+    band builds back up."""
+    placed = melody(song, CH_LEAD, 80, BREAKDOWN, LEAD_VOL - 6)
     echo(song, placed, 6, 16)
     song.note(CH_HAT, 80 * BAR, 60, CRASH, 36)
     song.cut(CH_BASS, 80 * BAR)
@@ -666,7 +675,7 @@ def compose(muted=()):
     arp(song, 88, CHORDS_BD[:4], "half")
     arp(song, 92, CHORDS_BD[4:], "run")
     bass(song, 88, CHORDS_BD, "pulse", vol=46)
-    placed = melody(song, CH_LEAD, 88, TEASER, lead_vol - 8)
+    placed = melody(song, CH_LEAD, 88, TEASER, LEAD_VOL - 8)
     echo(song, placed, 3, 16)
     drums(song, 88, 4, "four")
     drums(song, 92, 3, "four", hats="sixteenths")
@@ -675,13 +684,15 @@ def compose(muted=()):
     for r in range(16):
         song.note(CH_DRUM, 95 * BAR + r, 60, SNARE, 26 + r * 2)
 
-    # Return of the theme, bars 96-127: harmony on the second lead.
+
+def theme_return(song, pv):
+    """Bars 96-127: both themes, with harmony on the second lead."""
     row = 96
     for text, chords in ((THEME_A1, CHORDS_A1), (THEME_A2, CHORDS_A2),
                          (THEME_A1, CHORDS_A1), (THEME_A3, CHORDS_A3),
                          (THEME_B1, CHORDS_B1), (THEME_B2, CHORDS_B2),
                          (THEME_B1, CHORDS_B1), (THEME_B2_END, CHORDS_B2)):
-        placed = melody(song, CH_LEAD, row, text, lead_vol)
+        placed = melody(song, CH_LEAD, row, text, LEAD_VOL)
         harmony(song, placed, 28, row, chords)
         pads(song, pv, row, chords)
         arp(song, row, chords, "run" if row < 112 else "sync")
@@ -690,20 +701,26 @@ def compose(muted=()):
     drums(song, 96, 16, "rock", hats="eighths", fill_last=True, crash_first=True)
     drums(song, 112, 16, "drive", hats="sixteenths", fill_last=True, crash_first=True)
 
-    # Outro, bars 128-139: the theme's resolving phrase, a last phrase, one
-    # final chord that rings out while the global volume fades.
-    placed = melody(song, CH_LEAD, 128, THEME_A3, lead_vol)
+
+def outro(song, pv):
+    """Bars 128-135: the theme's resolving phrase, then a last phrase."""
+    placed = melody(song, CH_LEAD, 128, THEME_A3, LEAD_VOL)
     harmony(song, placed, 24, 128, CHORDS_A3)
     pads(song, pv, 128, CHORDS_A3)
     arp(song, 128, CHORDS_A3, "run")
     bass(song, 128, CHORDS_A3, "oct8")
     drums(song, 128, 4, "rock", hats="eighths", crash_first=True)
-    placed = melody(song, CH_LEAD, 132, OUTRO, lead_vol - 2)
+    placed = melody(song, CH_LEAD, 132, OUTRO, LEAD_VOL - 2)
     echo(song, placed, 3, 16)
     pads(song, pv, 132, CHORDS_A3)
     arp(song, 132, CHORDS_A3, "half", gain=0.9)
     bass(song, 132, CHORDS_A3, "pulse", vol=46)
     drums(song, 132, 4, "half", hats="offbeat", fill_last=True)
+
+
+def final_chord(song, pv):
+    """Bars 136-139: one chord on every channel that rings out while the
+    global volume fades to silence on the last row."""
     end = 136 * BAR
     song.note(CH_LEAD, end, midi("A5"), LEAD, 36)
     song.note(CH_ECHO, end, midi("E5"), LEAD, 24)
@@ -716,14 +733,24 @@ def compose(muted=()):
     for r in range(2, 4 * BAR):
         song.put(CH_LEAD, end + r, effect=fx("H", 0x41))
         song.put(CH_ARP, end + r, effect=fx("J", 0x37))
-    # Global volume: hold, then a smooth fade to silence on the last row.
+    # Global volume: hold for a bar, then a smooth fade.
     fade_rows = 3 * BAR
     for r in range(fade_rows):
         level = int(round(GLOBAL_VOLUME * (1.0 - (r + 1) / fade_rows) ** 1.5))
         song.put(CH_BASS, end + BAR + r, effect=fx("V", level))
 
-    for ch in muted:
-        song.grid[ch] = [None] * song.rows
+
+SECTIONS = (intro, theme, variation, theme_again, bridge, breakdown, theme_return, outro, final_chord)
+SONG_BARS = 140
+
+
+def compose():
+    """The whole tune as a Song: its sections in order, the pad voicing
+    running on from one into the next."""
+    song = Song(SONG_BARS)
+    pv = PadVoicer()
+    for section in SECTIONS:
+        section(song, pv)
     return song
 
 
@@ -774,46 +801,45 @@ def ascii_field(text, size):
     return raw + b"\0" * (size - len(raw))
 
 
-def build(muted=()):
-    song = compose(muted)
-    samples = make_samples()
-    n_orders = song.rows // ROWS
-
+def patterns_and_orders(song):
+    """The song cut into patterns of ROWS rows, each distinct one kept once,
+    and the order list that plays them."""
     patterns, orders, index = [], [], {}
-    for o in range(n_orders):
+    for o in range(song.rows // ROWS):
         packed = pack_pattern(song, o * ROWS)
         if packed not in index:
             index[packed] = len(patterns)
             patterns.append(packed)
         orders.append(index[packed])
+    return patterns, orders
+
+
+def order_list(orders):
+    """The orders with the end marker, padded to an even length."""
     order_bytes = bytes(orders) + b"\xff"
     if len(order_bytes) % 2:
         order_bytes += b"\xff"
+    return order_bytes
 
-    slots = len(samples) + len(CREDITS)
-    head = 0x60 + len(order_bytes) + 2 * slots + 2 * len(patterns) + 32
-    pos = align(head)
-    ins_pos = []
-    for _ in range(slots):
-        ins_pos.append(pos)
-        pos += 80
-    pat_pos = []
-    for p in patterns:
-        pos = align(pos)
-        pat_pos.append(pos)
-        pos += len(p)
-    smp_pos = []
-    for s in samples:
-        pos = align(pos)
-        smp_pos.append(pos)
-        pos += len(s.data)
-    out = bytearray(align(pos))
 
+def place(start, sizes, aligned):
+    """Offsets of consecutive blocks from start, each on a paragraph when
+    aligned; and the offset after the last."""
+    offsets, pos = [], start
+    for size in sizes:
+        if aligned:
+            pos = align(pos)
+        offsets.append(pos)
+        pos += size
+    return offsets, pos
+
+
+def song_header(n_orders, slots, n_patterns):
     header = bytearray(0x60)
     header[0:28] = ascii_field(TITLE, 28)
     header[0x1C] = 0x1A
     header[0x1D] = 16                                   # ST3 module
-    struct.pack_into("<HHHHHH", header, 0x20, len(order_bytes), slots, len(patterns),
+    struct.pack_into("<HHHHHH", header, 0x20, n_orders, slots, n_patterns,
                      0, 0x1320, 2)                      # flags, ST3.20, unsigned samples
     header[0x2C:0x30] = b"SCRM"
     header[0x30] = GLOBAL_VOLUME
@@ -825,56 +851,98 @@ def build(muted=()):
     for c in range(32):
         # Odd channels on the right-hand side (R1..), even ones left (L1..).
         header[0x40 + c] = (c // 2 + (8 if c % 2 else 0)) if c < CHANNELS else 255
-    out[0:0x60] = header
+    return header
 
+
+def sample_record(number, sample, data_pos):
+    rec = bytearray(80)
+    rec[0] = 1
+    rec[1:13] = ascii_field("light%02d.smp" % number, 13)[:12]
+    seg = data_pos >> 4
+    rec[0x0D] = (seg >> 16) & 0xFF
+    struct.pack_into("<H", rec, 0x0E, seg & 0xFFFF)
+    loop_start, loop_end = sample.loop or (0, 0)
+    struct.pack_into("<III", rec, 0x10, len(sample.data), loop_start, loop_end)
+    rec[0x1C] = 64
+    rec[0x1F] = 1 if sample.loop else 0
+    struct.pack_into("<I", rec, 0x20, sample.rate)
+    struct.pack_into("<H", rec, 0x28, 1)            # ST3 on a Sound Blaster writes 1 here
+    rec[0x30:0x4C] = ascii_field(sample.name, 28)
+    rec[0x4C:0x50] = b"SCRS"
+    return rec
+
+
+def credit_record(text):
+    """An empty instrument slot that only carries a line of text."""
+    rec = bytearray(80)
+    rec[0x30:0x4C] = ascii_field(text, 28)
+    rec[0x4C:0x50] = b"SCRS"
+    return rec
+
+
+def build():
+    """The module: the header, the order list, the parapointers to the
+    instruments and patterns and the channel panning, then the instruments,
+    patterns and sample data, each on a 16-byte paragraph."""
+    patterns, orders = patterns_and_orders(compose())
+    order_bytes = order_list(orders)
+    samples = make_samples()
+    slots = len(samples) + len(CREDITS)
+
+    # The header, the orders, a parapointer per instrument and pattern, the
+    # panning of 32 channels; then the blocks they point to.
+    head = 0x60 + len(order_bytes) + 2 * slots + 2 * len(patterns) + 32
+    ins_pos, end = place(align(head), [80] * slots, aligned=False)
+    pat_pos, end = place(end, [len(p) for p in patterns], aligned=True)
+    smp_pos, end = place(end, [len(s.data) for s in samples], aligned=True)
+    records = ([sample_record(i + 1, s, p) for i, (s, p) in enumerate(zip(samples, smp_pos))]
+               + [credit_record(text) for text in CREDITS])
+
+    out = bytearray(align(end))
+    out[0:0x60] = song_header(len(order_bytes), slots, len(patterns))
     pos = 0x60
     out[pos:pos + len(order_bytes)] = order_bytes
     pos += len(order_bytes)
-    for p in ins_pos:
-        struct.pack_into("<H", out, pos, p >> 4)
-        pos += 2
-    for p in pat_pos:
+    for p in ins_pos + pat_pos:
         struct.pack_into("<H", out, pos, p >> 4)
         pos += 2
     for c in range(32):
         out[pos + c] = (0x20 | PANNING[c]) if c < CHANNELS else 0
-
-    for i in range(slots):
-        rec = bytearray(80)
-        if i < len(samples):
-            s = samples[i]
-            rec[0] = 1
-            rec[1:13] = ascii_field("light%02d.smp" % (i + 1), 13)[:12]
-            seg = smp_pos[i] >> 4
-            rec[0x0D] = (seg >> 16) & 0xFF
-            struct.pack_into("<H", rec, 0x0E, seg & 0xFFFF)
-            loop_start, loop_end = s.loop or (0, 0)
-            struct.pack_into("<III", rec, 0x10, len(s.data), loop_start, loop_end)
-            rec[0x1C] = 64
-            rec[0x1F] = 1 if s.loop else 0
-            struct.pack_into("<I", rec, 0x20, s.rate)
-            struct.pack_into("<H", rec, 0x28, 1)            # ST3 on a Sound Blaster writes 1 here
-            rec[0x30:0x4C] = ascii_field(s.name, 28)
-        else:
-            rec[0x30:0x4C] = ascii_field(CREDITS[i - len(samples)], 28)
-        rec[0x4C:0x50] = b"SCRS"
-        out[ins_pos[i]:ins_pos[i] + 80] = rec
-    for p, packed in zip(pat_pos, patterns):
-        out[p:p + len(packed)] = packed
-    for p, s in zip(smp_pos, samples):
-        out[p:p + len(s.data)] = s.data
+    for blocks, offsets in ((records, ins_pos), (patterns, pat_pos), ([s.data for s in samples], smp_pos)):
+        for p, block in zip(offsets, blocks):
+            out[p:p + len(block)] = block
     return bytes(out)
 
 
+def write_whole(target, data):
+    """Writes data beside target, then renames it over it: never a half
+    module under its name, never a write through a link in its place."""
+    with tempfile.NamedTemporaryFile(dir=os.path.dirname(os.path.abspath(target)), prefix=".LIGHT.",
+                                     suffix=".part", delete=False) as f:
+        try:
+            f.write(data)
+            f.flush()
+            os.fsync(f.fileno())
+            os.chmod(f.name, 0o644)
+            os.replace(f.name, target)
+        except BaseException:
+            os.unlink(f.name)
+            raise
+
+
 def main(argv):
-    if len(argv) > 2:
-        print(__doc__.strip().splitlines()[-1], file=sys.stderr)
-        return 2
+    usage = __doc__.strip().splitlines()[-1]
+    if len(argv) > 2 or (len(argv) == 2 and argv[1].startswith("-")):
+        asked = argv[1:] in (["-h"], ["--help"])
+        print(usage, file=sys.stdout if asked else sys.stderr)
+        return 0 if asked else 2
     here = os.path.dirname(os.path.abspath(__file__))
     target = argv[1] if len(argv) == 2 else os.path.join(here, "..", "assets", "LIGHT.S3M")
-    data = build()
-    with open(target, "wb") as f:
-        f.write(data)
+    try:
+        write_whole(target, build())
+    except OSError as e:
+        print(f"make_music.py: cannot write {target}: {e.strerror or e}", file=sys.stderr)
+        return 1
     return 0
 
 

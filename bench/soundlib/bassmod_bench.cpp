@@ -6,6 +6,8 @@
 #include "soundlib/module_loader.hpp"
 #include "soundlib/player.hpp"
 
+#include "sound/bassmod.hpp"
+
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -18,8 +20,8 @@
 
 namespace {
 
-constexpr DWORD rate = 44100;
-constexpr DWORD program_flags = BASSMOD_MUSIC_RAMPS | BASSMOD_MUSIC_SURROUND;
+constexpr DWORD rate = sound::kOutputRate;
+constexpr DWORD program_flags = sound::kMusicFlags;
 
 std::string& module_path() {
   static std::string path = [] {

@@ -1,7 +1,6 @@
 #include "bench/timing/children.hpp"
 
 #include <SDL.h>
-#include <unistd.h>
 
 #include <libopenmpt/libopenmpt.h>
 
@@ -9,24 +8,25 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
-#include <sstream>
 #include <vector>
 
 #include "app/zenora.hpp"
+#include "bench/timing/process.hpp"
+#include "bench/timing/report.hpp"
 #include "bench/timing/tick_probe.hpp"
 #include "sound/bassmod.hpp"
+#include "soundlib/audio_output.hpp"
 #include "toolkit/sdl_backend.hpp"
 
 namespace timing {
 
 namespace {
 
-constexpr int kRate = 44100;
 constexpr int kWidth = 320;
 constexpr int kHeight = 189;
 constexpr int kLeft = 341;  // where the intro opens its window
 constexpr int kTop = 265;
-constexpr std::int64_t kFrameNs = 20'000'000;
+constexpr std::int64_t kFrameNs = std::int64_t{zenora::kStarsInterval} * 1'000'000;
 
 struct ModuleDeleter {
   void operator()(openmpt_module* m) const { openmpt_module_destroy(m); }
@@ -40,7 +40,7 @@ void Render(void* module, Uint8* stream, int bytes) {
   const auto frames = static_cast<std::size_t>(bytes) / 4;
   auto* out = reinterpret_cast<std::int16_t*>(stream);
   const std::size_t done =
-      openmpt_module_read_interleaved_stereo(static_cast<openmpt_module*>(module), kRate, frames, out);
+      openmpt_module_read_interleaved_stereo(static_cast<openmpt_module*>(module), sound::kOutputRate, frames, out);
   std::memset(out + 2 * done, 0, (frames - done) * 4);
 }
 
@@ -68,15 +68,6 @@ void Present(SDL_Window* window, const std::vector<Uint32>& frame) {
 
 }  // namespace
 
-bool WriteAll(int fd, const std::string& text) {
-  for (std::size_t done = 0; done < text.size();) {
-    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-    if (n <= 0) return false;
-    done += static_cast<std::size_t>(n);
-  }
-  return true;
-}
-
 int RunFloorChild(const std::filesystem::path& folder, int seconds, int report_fd, std::int64_t started_ns) {
   if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_AUDIO) != 0) return 1;
   std::ifstream in(folder / "LIGHT.S3M", std::ios::binary);
@@ -85,10 +76,10 @@ int RunFloorChild(const std::filesystem::path& folder, int seconds, int report_f
       bytes.data(), bytes.size(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr));
   if (!module) return 1;
   SDL_AudioSpec wanted{};
-  wanted.freq = kRate;
+  wanted.freq = static_cast<int>(sound::kOutputRate);
   wanted.format = AUDIO_S16SYS;
   wanted.channels = 2;
-  wanted.samples = 2048;  // as the library asks
+  wanted.samples = bassmod::output_buffer_frames;  // as the library asks
   wanted.callback = &Render;
   wanted.userdata = module.get();
   const SDL_AudioDeviceID device = SDL_OpenAudioDevice(nullptr, 0, &wanted, nullptr, 0);
@@ -99,19 +90,18 @@ int RunFloorChild(const std::filesystem::path& folder, int seconds, int report_f
 
   // A frame that changes every time: a bar that walks down it.
   std::vector<Uint32> frame(static_cast<std::size_t>(kWidth) * kHeight, 0xA0A0A0);
-  std::int64_t first_present = -1;
-  std::int64_t cpu_at_first_present = 0;
-  std::int64_t main_cpu_at_first_present = 0;
+  Report report;
   for (std::int64_t due = MonotonicNs(), n = 0;; due += kFrameNs, ++n) {
     const std::size_t row = static_cast<std::size_t>(n % kHeight) * kWidth;
     std::fill_n(frame.begin() + static_cast<std::ptrdiff_t>(row), kWidth, static_cast<Uint32>(n * 0x010101));
     Present(window.get(), frame);
-    if (first_present < 0) {
-      first_present = MonotonicNs();
-      cpu_at_first_present = ProcessCpuNs();
-      main_cpu_at_first_present = ThreadCpuNowNs();
+    if (report.first_present_ns < 0) {
+      report.first_present_at = MonotonicNs();
+      report.first_present_ns = report.first_present_at - started_ns;
+      report.cpu_at_first_present_ns = ProcessCpuNs();
+      report.main_cpu_at_first_present_ns = ThreadCpuNowNs();
     }
-    if (MonotonicNs() - first_present >= std::int64_t{seconds} * 1'000'000'000) break;
+    if (MonotonicNs() - report.first_present_at >= std::int64_t{seconds} * 1'000'000'000) break;
     // Wait for the next frame, handling whatever the display sends meanwhile.
     for (std::int64_t left = due + kFrameNs - MonotonicNs(); left > 0; left = due + kFrameNs - MonotonicNs()) {
       SDL_Event event;
@@ -120,30 +110,29 @@ int RunFloorChild(const std::filesystem::path& folder, int seconds, int report_f
       }
     }
   }
-  std::ostringstream report;
-  report << "main_cpu_at_end_ns " << ThreadCpuNowNs() << "\ncpu_at_end_ns " << ProcessCpuNs() << "\nend_at "
-         << MonotonicNs() << "\nstatus 0\nfirst_present_ns " << first_present - started_ns << "\nfirst_present_at "
-         << first_present << "\ncpu_at_first_present_ns " << cpu_at_first_present << "\nmain_cpu_at_first_present_ns "
-         << main_cpu_at_first_present << "\n";
-  for (const auto& [name, cpu_ns] : ThreadCpuNs()) report << "thread " << cpu_ns << " " << name << "\n";
+  report.main_cpu_at_end_ns = ThreadCpuNowNs();
+  report.cpu_at_end_ns = ProcessCpuNs();
+  report.end_at = MonotonicNs();
+  report.status = 0;
+  report.threads = ThreadCpuNs();
   SDL_CloseAudioDevice(device);
-  return WriteAll(report_fd, report.str()) ? 0 : 1;
+  return WriteAll(report_fd, report.Text()) ? 0 : 1;
 }
 
-// Steps on the way to the first frame, as "phase NS NAME" lines.
+// Steps on the way to the first frame, each with the time it took.
 class Phases {
  public:
-  explicit Phases(std::int64_t started_ns) : last_(started_ns) {}
+  explicit Phases(std::int64_t started_ns) : last_(started_ns) { report_.status = 0; }
   void Done(const char* name) {
     const std::int64_t now = MonotonicNs();
-    report_ << "phase " << now - last_ << " " << name << "\n";
+    report_.phases.emplace_back(name, now - last_);
     last_ = now;
   }
-  std::string Report() const { return "status 0\n" + report_.str(); }
+  std::string Text() const { return report_.Text(); }
 
  private:
   std::int64_t last_;
-  std::ostringstream report_;
+  Report report_;
 };
 
 int RunMinimalChild(int report_fd, std::int64_t started_ns) {
@@ -155,7 +144,7 @@ int RunMinimalChild(int report_fd, std::int64_t started_ns) {
   if (!window) return 1;
   Present(window.get(), std::vector<Uint32>(static_cast<std::size_t>(kWidth) * kHeight, 0));
   phase.Done("window shown with its first frame");
-  return WriteAll(report_fd, phase.Report()) ? 0 : 1;
+  return WriteAll(report_fd, phase.Text()) ? 0 : 1;
 }
 
 int RunStartUpChild(const std::filesystem::path& folder, int report_fd, std::int64_t started_ns) {
@@ -177,7 +166,7 @@ int RunStartUpChild(const std::filesystem::path& folder, int report_fd, std::int
   } catch (...) {
     return 1;
   }
-  return WriteAll(report_fd, phase.Report()) ? 0 : 1;
+  return WriteAll(report_fd, phase.Text()) ? 0 : 1;
 }
 
 }  // namespace timing

@@ -2,13 +2,12 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <string>
 
 namespace timing {
 
 // The programs the harness measures beside the intro, each started as a
-// process of its own. Each writes its report as "key value" lines to
-// report_fd; started_ns is when the harness started the process.
+// process of its own. Each writes its Report's text to report_fd; started_ns
+// is when the harness started the process.
 
 // The floor of what the job costs: the same music through SDL audio (same
 // rate, format and buffer, decoded by libopenmpt) and a changing 320 x 189
@@ -23,8 +22,5 @@ int RunMinimalChild(int report_fd, std::int64_t started_ns);
 // The intro's own way to its first frame, step by step: SDL's video, the
 // images, the library with Form_Initialize, Form_Load, the window shown.
 int RunStartUpChild(const std::filesystem::path& folder, int report_fd, std::int64_t started_ns);
-
-// Writes text whole to fd; false when it cannot.
-bool WriteAll(int fd, const std::string& text);
 
 }  // namespace timing

@@ -7,6 +7,7 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 
 namespace timing {
@@ -24,6 +25,26 @@ const tk::Container* FindContainer(const tk::Container& root, std::string_view n
 }
 
 std::int64_t Ns(const timeval& t) { return std::int64_t{t.tv_sec} * 1'000'000'000 + std::int64_t{t.tv_usec} * 1'000; }
+
+// The name and the CPU time (utime + stime, in ns) of a process or thread
+// from its /proc stat file; nothing when it is gone.
+std::optional<std::pair<std::string, std::int64_t>> CpuOf(const std::filesystem::path& stat_file) {
+  std::ifstream stat(stat_file);
+  std::string line;
+  std::getline(stat, line);
+  // pid (comm) state ppid ... : utime and stime are fields 14 and 15.
+  const auto open = line.find('(');
+  const auto close = line.rfind(')');
+  if (open == std::string::npos || close == std::string::npos) return std::nullopt;
+  std::istringstream rest(line.substr(close + 2));
+  std::string field;
+  for (int i = 3; i <= 13 && rest >> field; ++i) {
+  }
+  long long utime = 0;
+  long long stime = 0;
+  rest >> utime >> stime;
+  return std::pair{line.substr(open + 1, close - open - 1), (utime + stime) * 1'000'000'000 / sysconf(_SC_CLK_TCK)};
+}
 
 }  // namespace
 
@@ -47,26 +68,16 @@ std::int64_t ThreadCpuNowNs() {
 
 std::vector<std::pair<std::string, std::int64_t>> ThreadCpuNs() {
   std::vector<std::pair<std::string, std::int64_t>> threads;
-  const long ticks_per_second = sysconf(_SC_CLK_TCK);
   std::error_code ec;
   for (const auto& task : std::filesystem::directory_iterator("/proc/self/task", ec)) {
-    std::ifstream stat(task.path() / "stat");
-    std::string line;
-    std::getline(stat, line);
-    // pid (comm) state ppid ... : utime and stime are fields 14 and 15.
-    const auto open = line.find('(');
-    const auto close = line.rfind(')');
-    if (open == std::string::npos || close == std::string::npos) continue;
-    std::istringstream rest(line.substr(close + 2));
-    std::string field;
-    long long utime = 0;
-    long long stime = 0;
-    for (int i = 3; i <= 13 && rest >> field; ++i) {
-    }
-    rest >> utime >> stime;
-    threads.emplace_back(line.substr(open + 1, close - open - 1), (utime + stime) * 1'000'000'000 / ticks_per_second);
+    if (auto named = CpuOf(task.path() / "stat")) threads.push_back(*std::move(named));
   }
   return threads;
+}
+
+std::int64_t CpuNsOf(pid_t pid) {
+  const auto named = CpuOf(std::filesystem::path("/proc") / std::to_string(pid) / "stat");
+  return named ? named->second : 0;
 }
 
 void TickProbe::Show(const tk::Form& form) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -16,6 +18,9 @@ std::int64_t MonotonicNs();
 
 // utime + stime of each thread of this process so far, by thread name.
 std::vector<std::pair<std::string, std::int64_t>> ThreadCpuNs();
+
+// utime + stime of another process so far, in ns; 0 when it is gone.
+std::int64_t CpuNsOf(pid_t pid);
 
 // Sits between the form's message loop and the real SDL backend and watches,
 // without touching the program: every call goes through unchanged. A present

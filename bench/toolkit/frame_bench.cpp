@@ -39,7 +39,7 @@ void BM_WholeTick(benchmark::State& state) {
   if (!intro) return;
   std::int64_t now = intro->NowMs();
   for (auto _ : state) {
-    now += 20;
+    now += zenora::kStarsInterval;
     intro->RunUntil(now);
   }
 }

@@ -35,7 +35,7 @@ class HeadlessIntro {
   }
   ~HeadlessIntro() {
     form_.reset();
-    if (void* library = dlopen((kBuildDir / "libbassmod.so").c_str(), RTLD_NOW | RTLD_NOLOAD)) {
+    if (void* library = dlopen((kBuildDir / sound::Bassmod::kFileName).c_str(), RTLD_NOW | RTLD_NOLOAD)) {
       if (auto* free_library = reinterpret_cast<int (*)()>(dlsym(library, "BASSMOD_Free"))) free_library();
       dlclose(library);
     }

@@ -40,7 +40,7 @@ namespace {
 
 constexpr std::int64_t kCaptureFromMs = 2000;
 constexpr std::int64_t kWindowFromMs = 90'000;
-constexpr std::int64_t kTickMs = 20;
+constexpr std::int64_t kTickMs = zenora::kStarsInterval;
 constexpr double kInstructionsGoal = 35'000;
 
 enum class Way { Capture, Window };
