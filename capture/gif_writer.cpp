@@ -19,7 +19,7 @@ constexpr std::size_t kMaxColours = 256;
 // are, the rest going to their nearest.
 constexpr double kNearlyPalettedShare = 0.99;
 // What giflib writes goes to the file in pieces of about this size.
-constexpr std::size_t kFlushBytes = 64 * 1024;
+constexpr std::size_t kFlushBytes = std::size_t{64} * 1024;
 
 int Red(tk::Pixel p) { return static_cast<int>(p >> 16 & 0xFF); }
 int Green(tk::Pixel p) { return static_cast<int>(p >> 8 & 0xFF); }
