@@ -4,6 +4,7 @@
 #include "toolkit/sdl_backend.hpp"
 
 int main() try {
+  if (!tk::OpenStandardDescriptors()) return 1;
   tk::SdlBackend backend;
   return zenora::RunIntro(backend, tk::ProgramFolder(), [](zenora::ZENOrA& form) { return form.Loop().Run(); });
 } catch (...) {  // before there is a window to show a box on: no display, or no memory

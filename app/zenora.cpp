@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <utility>
 
-#include "app/json.hpp"
 #include "logo/projection.hpp"
 #include "stars/star_field.hpp"
 #include "ticker/info_texts.hpp"
@@ -185,39 +184,40 @@ void ZENOrA::TimerTune_Timer() {
   motion_.PickSpins(rnd_);
 }
 
-std::string ZENOrA::StateJson(std::int64_t time_ms) const {
-  JsonObject json;
-  json.Number("time_ms", static_cast<double>(time_ms));
-  json.Number("AngleA", motion_.AngleA());
-  json.Number("AngleB", motion_.AngleB());
-  json.Number("AngleC", motion_.AngleC());
-  json.Number("SpinA", motion_.SpinA());
-  json.Number("SpinB", motion_.SpinB());
-  json.Number("SpinC", motion_.SpinC());
-  json.Number("EdgeCount", edges_.EdgeCount());
-  json.Number("InfoIndex", ticker_.InfoIndex());
-  json.Number("HoldTicks", ticker_.HoldTicks());
-  json.Number("FadeTicks", ticker_.FadeTicks());
-  json.Number("FadeInStage", ticker_.FadeInStage());
-  json.Number("FadeOutStage", ticker_.FadeOutStage());
-  json.Number("TuneSeconds", tune_.GetTuneSeconds());
-  json.Number("TuneLength", tune_.GetTuneLength());
-  json.String("MusicFile", tune_.GetMusicFile());
-  json.Number("Dragging", Dragging);
-  json.Number("DragX", DragX);
-  json.Number("DragY", DragY);
-  std::vector<double> lefts;
-  for (const tk::PictureBox& s : star) lefts.push_back(s.Left());
-  json.Numbers("star_Left", lefts);
-  json.String("lblInfos_Caption", lblInfos.Caption());
-  json.Number("lblInfos_ForeColor", lblInfos.ForeColor());
-  json.Bool("cmdClose_Visible", cmdClose.Visible());
-  json.Number("Left", form_.Left());
-  json.Number("Top", form_.Top());
-  for (const tk::Timer* timer : {&TimerStars, &TimerTune, &TimerText, &TimerFadeIn, &TimerFadeOut}) {
-    json.Timer(timer->Name(), timer->Enabled(), timer->Interval());
-  }
-  return json.Text();
+FormState ZENOrA::Snapshot() const {
+  const auto timer = [](const tk::Timer& t) { return FormState::TimerState{t.Enabled(), t.Interval()}; };
+  FormState state;
+  state.time_ms = backend_.GetClock().NowMs();
+  state.AngleA = motion_.AngleA();
+  state.AngleB = motion_.AngleB();
+  state.AngleC = motion_.AngleC();
+  state.SpinA = motion_.SpinA();
+  state.SpinB = motion_.SpinB();
+  state.SpinC = motion_.SpinC();
+  state.EdgeCount = edges_.EdgeCount();
+  state.InfoIndex = ticker_.InfoIndex();
+  state.HoldTicks = ticker_.HoldTicks();
+  state.FadeTicks = ticker_.FadeTicks();
+  state.FadeInStage = ticker_.FadeInStage();
+  state.FadeOutStage = ticker_.FadeOutStage();
+  state.TuneSeconds = tune_.GetTuneSeconds();
+  state.TuneLength = tune_.GetTuneLength();
+  state.MusicFile = tune_.GetMusicFile();
+  state.Dragging = Dragging;
+  state.DragX = DragX;
+  state.DragY = DragY;
+  for (std::size_t i = 0; i < star.size(); ++i) state.star_Left[i] = star[i].Left();
+  state.lblInfos_Caption = lblInfos.Caption();
+  state.lblInfos_ForeColor = lblInfos.ForeColor();
+  state.cmdClose_Visible = cmdClose.Visible();
+  state.Left = form_.Left();
+  state.Top = form_.Top();
+  state.TimerStars = timer(TimerStars);
+  state.TimerTune = timer(TimerTune);
+  state.TimerText = timer(TimerText);
+  state.TimerFadeIn = timer(TimerFadeIn);
+  state.TimerFadeOut = timer(TimerFadeOut);
+  return state;
 }
 
 }  // namespace zenora

@@ -25,6 +25,31 @@ namespace zenora {
 inline constexpr int kStarsInterval = 20;   // TimerStars: a logo pass and a star step
 inline constexpr int kTuneInterval = 1000;  // TimerTune: a second of the music, new spins
 
+// The form's state at one instant, as plain values: everything a capture
+// records. Fields carry the names of the form variables and properties.
+struct FormState {
+  struct TimerState {
+    bool Enabled = false;
+    int Interval = 0;
+  };
+
+  std::int64_t time_ms = 0;  // on the form's clock
+  double AngleA = 0, AngleB = 0, AngleC = 0;
+  std::int16_t SpinA = 0, SpinB = 0, SpinC = 0;
+  std::int16_t EdgeCount = 0;
+  std::int16_t InfoIndex = 0, HoldTicks = 0, FadeTicks = 0, FadeInStage = 0, FadeOutStage = 0;
+  std::int16_t TuneSeconds = 0, TuneLength = 0;
+  std::string MusicFile;
+  std::int16_t Dragging = 0;
+  float DragX = 0, DragY = 0;
+  std::array<float, stars::kStars.size()> star_Left{};
+  std::string lblInfos_Caption;
+  tk::OleColor lblInfos_ForeColor = 0;
+  bool cmdClose_Visible = false;
+  float Left = 0, Top = 0;
+  TimerState TimerStars, TimerTune, TimerText, TimerFadeIn, TimerFadeOut;
+};
+
 // The intro's one window. Controls and form variables carry the names the
 // window definition gives them; the handlers wire timers and mouse to the
 // subsystems, which own their state.
@@ -46,8 +71,7 @@ class ZENOrA {
   void Load() { tune_.Load(); }
   void Play() { tune_.Play(); }
 
-  // Everything a capture records, as one flat JSON object.
-  std::string StateJson(std::int64_t time_ms) const;
+  FormState Snapshot() const;
 
  private:
   void DefineWindow(const Assets& assets);

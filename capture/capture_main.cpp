@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <csignal>
 #include <cstdlib>
-#include <fstream>
 #include <iostream>
 #include <optional>
 #include <stdexcept>
@@ -17,19 +16,17 @@
 
 #include "app/intro.hpp"
 #include "capture/capture_options.hpp"
+#include "capture/frame_files.hpp"
 #include "capture/gif_writer.hpp"
 #include "capture/interrupt.hpp"
 #include "capture/music_track.hpp"
 #include "capture/progress.hpp"
 #include "capture/video_writer.hpp"
 #include "toolkit/headless_backend.hpp"
-#include "toolkit/image.hpp"
 #include "toolkit/process.hpp"
 
 namespace {
 
-constexpr int kWindowWidth = 320;
-constexpr int kWindowHeight = 189;
 constexpr int kGifDelayCs = zenora::kMovieFrameMs / 10;
 // The clock moves at most this far at a time, so that a signal is seen at
 // once even on the way to a far --at.
@@ -60,7 +57,6 @@ class Capture {
     gif_->Finish();
     gif_.reset();
   }
-  bool SaveFrame(std::int64_t ms);
 
   zenora::ZENOrA& form_;
   tk::HeadlessBackend& backend_;
@@ -103,31 +99,16 @@ void Capture::FinishVideo() {
   video_.reset();
 }
 
-bool Capture::SaveFrame(std::int64_t ms) {
-  const auto png = options_.out / ("frame-" + std::to_string(ms) + ".png");
-  try {
-    tk::SavePng(backend_.LastFrame(), png);
-  } catch (const std::runtime_error& e) {  // only the file: the intro's own errors go on up
-    std::cerr << "ZENOrA_capture: " << e.what() << "\n";
-    return false;
-  }
-  std::ofstream state(options_.out / ("state-" + std::to_string(ms) + ".json"));
-  state << form_.StateJson(ms);
-  if (!state) {
-    std::cerr << "ZENOrA_capture: cannot write the state at " << ms << " ms\n";
-    return false;
-  }
-  return true;
-}
-
 int Capture::Run() {
   const std::vector<std::int64_t> timeline = zenora::CaptureTimeline(options_);
   progress_.emplace(std::cerr, ::isatty(STDERR_FILENO) != 0, std::max({timeline.back(), gif_end_, video_end_}));
+  // The movies' pictures are the window's client area.
+  const tk::Rect window = form_.Form().PixelRect();
   try {
-    if (gif_end_ > 0) gif_.emplace(options_.out / "intro.gif", kWindowWidth, kWindowHeight, kGifDelayCs);
     if (video_end_ > 0) {
-      video_.emplace(tk::ProgramFolder(), options_.out / "intro.mp4", kWindowWidth, kWindowHeight, options_.scale);
+      video_.emplace(tk::ProgramFolder(), options_.out / "intro.mp4", window.w, window.h, options_.scale);
     }
+    if (gif_end_ > 0) gif_.emplace(options_.out / "intro.gif", window.w, window.h, kGifDelayCs);
     for (const std::int64_t ms : timeline) {
       // Each movie is finished as soon as it is whole, before any later --at.
       if (video_ && ms >= video_end_) FinishVideo();
@@ -136,9 +117,8 @@ int Capture::Run() {
       const bool frame = ms % zenora::kMovieFrameMs == 0;
       if (gif_ && frame) gif_->AddFrame(backend_.LastFrame());
       if (video_ && frame) video_->AddFrame(backend_.LastFrame());
-      if (std::binary_search(options_.at_ms.begin(), options_.at_ms.end(), ms) && !SaveFrame(ms)) {
-        progress_->Finish(false);
-        return 1;
+      if (std::binary_search(options_.at_ms.begin(), options_.at_ms.end(), ms)) {
+        zenora::SaveFrame(options_.out, ms, backend_.LastFrame(), form_.Snapshot());
       }
     }
     if (video_) FinishVideo();
@@ -150,7 +130,7 @@ int Capture::Run() {
   } catch (const Interrupted& stop) {
     progress_->Finish(false);
     const bool unfinished = gif_ || video_;
-    std::cerr << "ZENOrA_capture: stopped by " << (stop.signal == SIGINT ? "SIGINT" : "SIGTERM")
+    std::cerr << "ZENOrA_capture: stopped by " << zenora::InterruptName(stop.signal)
               << (unfinished ? "; the unfinished GIF or video is not kept" : "") << "\n";
     return 128 + stop.signal;
   }
@@ -161,6 +141,7 @@ int Capture::Run() {
 }  // namespace
 
 int main(int argc, char** argv) try {
+  if (!tk::OpenStandardDescriptors()) return 1;
   // SDL would turn these signals into quit events, which nothing here reads.
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   zenora::CatchInterrupts();

@@ -1,16 +1,13 @@
 #include "capture/gif_writer.hpp"
 
-#include <fcntl.h>
 #include <gif_lib.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <bitset>
-#include <cerrno>
-#include <cstring>
 #include <limits>
-#include <optional>
+#include <new>
+#include <span>
 #include <string>
 
 namespace zenora {
@@ -21,6 +18,8 @@ constexpr std::size_t kMaxColours = 256;
 // Share of the pixels the 256 commonest colours must cover to be used as they
 // are, the rest going to their nearest.
 constexpr double kNearlyPalettedShare = 0.99;
+// What giflib writes goes to the file in pieces of about this size.
+constexpr std::size_t kFlushBytes = std::size_t{64} * 1024;
 
 int Red(tk::Pixel p) { return static_cast<int>(p >> 16 & 0xFF); }
 int Green(tk::Pixel p) { return static_cast<int>(p >> 8 & 0xFF); }
@@ -116,6 +115,19 @@ tk::Rect Changed(const std::vector<tk::Pixel>& before, const std::vector<tk::Pix
   return {left, top, right - left + 1, bottom - top + 1};
 }
 
+// Calls f(pixel, changed) for each pixel of the area, row by row.
+template <typename F>
+void EachPixel(const std::vector<tk::Pixel>& pixels, const std::vector<tk::Pixel>& previous, int width,
+               const tk::Rect& area, F&& f) {
+  for (int y = area.y; y < area.y + area.h; ++y) {
+    const std::size_t at = static_cast<std::size_t>(y) * static_cast<std::size_t>(width);
+    for (std::size_t i = at + static_cast<std::size_t>(area.x); i < at + static_cast<std::size_t>(area.x + area.w);
+         ++i) {
+      f(pixels[i], pixels[i] != previous[i]);
+    }
+  }
+}
+
 }  // namespace
 
 GifPalette ChoosePalette(const tk::Surface& frame) {
@@ -153,33 +165,33 @@ void GifWriter::Closer::operator()(GifFileType* gif) const {
 }
 
 GifWriter::GifWriter(const std::filesystem::path& path, int width, int height, int delay_cs)
-    : path_(path), part_(path), width_(width), height_(height), delay_cs_(delay_cs) {
+    : file_(path), width_(width), height_(height), delay_cs_(delay_cs) {
   if (width <= 0 || height <= 0 || width > 65535 || height > 65535) throw GifError("bad GIF size");
   if (delay_cs < 0 || delay_cs > 65535) throw GifError("bad GIF frame delay");
-  part_ += ".part";
-  // Opened here rather than by giflib, which would make the file private to its owner.
-  const int fd = ::open(part_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd < 0) throw GifError("cannot write " + part_.string() + ": " + std::strerror(errno));
   int error = 0;
-  gif_.reset(EGifOpenFileHandle(fd, &error));  // owns fd from here on, when it succeeds
-  if (!gif_) {
-    ::close(fd);
-    std::filesystem::remove(part_);
-    throw GifError("cannot write " + part_.string() + ": " + GifErrorString(error));
-  }
+  gif_.reset(EGifOpen(this, &GifWriter::Output, &error));
+  if (!gif_) throw GifError("cannot write " + path.string() + ": out of memory");
 }
 
-GifWriter::~GifWriter() {
-  if (!gif_) return;
-  gif_.reset();
-  std::error_code ec;
-  std::filesystem::remove(part_, ec);
+int GifWriter::Output(GifFileType* gif, const std::uint8_t* bytes, int length) {
+  auto* self = static_cast<GifWriter*>(gif->UserData);
+  try {
+    self->pending_.insert(self->pending_.end(), bytes, bytes + length);
+  } catch (const std::bad_alloc&) {
+    return 0;  // giflib's write error
+  }
+  return length;
+}
+
+void GifWriter::Flush() {
+  file_.Write(std::as_bytes(std::span(pending_)));
+  pending_.clear();
 }
 
 void GifWriter::Check(int result, const char* what) const {
   if (result == GIF_ERROR) {
     const char* reason = GifErrorString(gif_->Error);
-    throw GifError(std::string("cannot write ") + what + " to " + part_.string() + ": " +
+    throw GifError(std::string("cannot write ") + what + " to " + file_.Path().string() + ": " +
                    (reason ? reason : "unknown error"));
   }
 }
@@ -245,87 +257,98 @@ void GifWriter::WriteImage(const tk::Rect& area, const GifPalette* local, int tr
   }
 }
 
+void GifWriter::WriteFirst(const tk::Surface& frame) {
+  const Pixels& pixels = frame.Pixels();
+  global_ = ChoosePalette(frame);
+  WriteHeader(global_);
+  indices_.resize(pixels.size());
+  for (std::size_t i = 0; i < pixels.size(); ++i) {
+    indices_[i] = static_cast<std::uint8_t>(PaletteIndex(global_, pixels[i]));
+  }
+  WriteImage(frame.Bounds(), nullptr, -1);
+}
+
+// A frame that changes nothing still takes its time: one transparent pixel.
+void GifWriter::WriteUnchanged() {
+  indices_.assign(1, 0);
+  WriteImage({0, 0, 1, 1}, nullptr, 0);
+}
+
+// The changed pixels' own palette: none while the global one holds every
+// changed colour; else the changed colours alone while they leave a slot
+// free; else none, and the global palette's nearest colours stand in.
+std::optional<GifPalette> GifWriter::LocalPalette(const Pixels& pixels, const tk::Rect& area) const {
+  bool missing = false;
+  EachPixel(pixels, previous_, width_, area,
+            [&](tk::Pixel p, bool changed) { missing = missing || (changed && global_.index.Find(p) < 0); });
+  if (!missing) return std::nullopt;
+  std::optional<GifPalette> local(std::in_place);
+  EachPixel(pixels, previous_, width_, area, [&](tk::Pixel p, bool changed) {
+    if (!changed || !local || local->index.Find(p) >= 0) return;
+    if (local->colours.size() == kMaxColours - 1) {
+      local.reset();
+      return;
+    }
+    local->index.Add(p, static_cast<std::uint8_t>(local->colours.size()));
+    local->colours.push_back(p);
+  });
+  return local;
+}
+
+// The index that leaves a pixel as it was: a free slot, else one that no
+// changed pixel needs; -1 when every one is needed.
+int GifWriter::TransparentIndex(const GifPalette& palette, bool local, const Pixels& pixels, const tk::Rect& area) {
+  if (local || palette.colours.size() < static_cast<std::size_t>(MapSize(palette.colours.size()))) {
+    return static_cast<int>(palette.colours.size());
+  }
+  std::bitset<kMaxColours> used;
+  EachPixel(pixels, previous_, width_, area, [&](tk::Pixel p, bool changed) {
+    if (changed) used.set(static_cast<std::size_t>(PaletteIndex(palette, p)));
+  });
+  for (std::size_t i = 0; i < kMaxColours; ++i) {
+    if (!used.test(i)) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+// The rectangle around what changed, the rest of it transparent.
+void GifWriter::WriteChanged(const Pixels& pixels, const tk::Rect& area) {
+  const std::optional<GifPalette> local = LocalPalette(pixels, area);
+  const GifPalette& palette = local ? *local : global_;
+  const int transparent = TransparentIndex(palette, local.has_value(), pixels, area);
+  indices_.clear();
+  EachPixel(pixels, previous_, width_, area, [&](tk::Pixel p, bool changed) {
+    indices_.push_back(static_cast<std::uint8_t>(changed || transparent < 0 ? PaletteIndex(palette, p) : transparent));
+  });
+  WriteImage(area, local ? &*local : nullptr, transparent);
+}
+
 void GifWriter::AddFrame(const tk::Surface& frame) {
   if (!gif_) throw GifError("the GIF is already finished");
   if (frame.Width() != width_ || frame.Height() != height_) throw GifError("frame size differs from the GIF's");
-  const std::vector<tk::Pixel>& pixels = frame.Pixels();
-
+  const Pixels& pixels = frame.Pixels();
   if (frames_ == 0) {
-    global_ = ChoosePalette(frame);
-    WriteHeader(global_);
-    indices_.resize(pixels.size());
-    for (std::size_t i = 0; i < pixels.size(); ++i)
-      indices_[i] = static_cast<std::uint8_t>(PaletteIndex(global_, pixels[i]));
-    WriteImage(frame.Bounds(), nullptr, -1);
+    WriteFirst(frame);
   } else if (const tk::Rect area = Changed(previous_, pixels, width_, height_); area.Empty()) {
-    // A frame that changes nothing still takes its time.
-    indices_.assign(1, 0);
-    WriteImage({0, 0, 1, 1}, nullptr, 0);
+    WriteUnchanged();
   } else {
-    // Calls f(pixel, changed) for each pixel of the area, row by row.
-    const auto each = [&](auto&& f) {
-      for (int y = area.y; y < area.y + area.h; ++y) {
-        const std::size_t at = static_cast<std::size_t>(y) * static_cast<std::size_t>(width_);
-        for (std::size_t i = at + static_cast<std::size_t>(area.x); i < at + static_cast<std::size_t>(area.x + area.w);
-             ++i) {
-          f(pixels[i], pixels[i] != previous_[i]);
-        }
-      }
-    };
-    // Which palette: the global one when it holds every changed colour, else
-    // one of the changed colours alone while they leave a slot free.
-    bool missing = false;
-    each([&](tk::Pixel p, bool changed) { missing = missing || (changed && global_.index.Find(p) < 0); });
-    std::optional<GifPalette> local;
-    if (missing) {
-      local.emplace();
-      each([&](tk::Pixel p, bool changed) {
-        if (!changed || !local || local->index.Find(p) >= 0) return;
-        if (local->colours.size() == kMaxColours - 1) {
-          local.reset();
-          return;
-        }
-        local->index.Add(p, static_cast<std::uint8_t>(local->colours.size()));
-        local->colours.push_back(p);
-      });
-    }
-    const GifPalette& palette = local ? *local : global_;
-    // The transparent index: a free slot, else one that no changed pixel needs.
-    int transparent = -1;
-    if (local || palette.colours.size() < static_cast<std::size_t>(MapSize(palette.colours.size()))) {
-      transparent = static_cast<int>(palette.colours.size());
-    } else {
-      std::bitset<kMaxColours> used;
-      each([&](tk::Pixel p, bool changed) {
-        if (changed) used.set(static_cast<std::size_t>(PaletteIndex(palette, p)));
-      });
-      for (std::size_t i = 0; i < kMaxColours && transparent < 0; ++i) {
-        if (!used.test(i)) transparent = static_cast<int>(i);
-      }
-    }
-    indices_.clear();
-    each([&](tk::Pixel p, bool changed) {
-      indices_.push_back(
-          static_cast<std::uint8_t>(changed || transparent < 0 ? PaletteIndex(palette, p) : transparent));
-    });
-    WriteImage(area, local ? &*local : nullptr, transparent);
+    WriteChanged(pixels, area);
   }
   previous_ = pixels;
   ++frames_;
+  if (pending_.size() >= kFlushBytes) Flush();
 }
 
 void GifWriter::Finish() {
   if (!gif_) throw GifError("the GIF is already finished");
   if (frames_ == 0) throw GifError("a GIF needs at least one frame");
   int error = 0;
-  const int closed = EGifCloseFile(gif_.release(), &error);
-  std::error_code ec;
-  if (closed != GIF_ERROR) std::filesystem::rename(part_, path_, ec);
-  if (closed == GIF_ERROR || ec) {
-    std::filesystem::remove(part_, ec);
-    const char* reason = closed == GIF_ERROR ? GifErrorString(error) : "cannot give it its name";
-    throw GifError("cannot finish " + path_.string() + ": " + (reason ? reason : "unknown error"));
+  if (EGifCloseFile(gif_.release(), &error) == GIF_ERROR) {
+    const char* reason = GifErrorString(error);
+    throw GifError("cannot finish " + file_.Path().string() + ": " + (reason ? reason : "unknown error"));
   }
+  Flush();
+  file_.Commit();
 }
 
 }  // namespace zenora

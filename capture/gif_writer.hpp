@@ -4,10 +4,12 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <unordered_map>
 #include <vector>
 
 #include "capture/capture_error.hpp"
+#include "capture/whole_file.hpp"
 #include "toolkit/surface.hpp"
 
 struct GifFileType;
@@ -63,42 +65,49 @@ GifPalette ChoosePalette(const tk::Surface& frame);
 // all in the global palette gets a small exact palette of its own (255
 // colours or fewer, plus the transparent one); beyond that its colours map to
 // the nearest global ones, so a busy background does not shimmer from frame
-// to frame. The file is written under a temporary name beside its own and
-// takes its name only in Finish.
+// to frame. The file takes its name only in Finish (a WholeFile); dropped
+// before, it is removed.
 class GifWriter {
  public:
   // delay_cs: how long each frame shows, in hundredths of a second.
-  GifWriter(const std::filesystem::path& path, int width, int height, int delay_cs);  // throws GifError
-  // Without Finish the unfinished file is removed.
-  ~GifWriter();
+  GifWriter(const std::filesystem::path& path, int width, int height, int delay_cs);  // throws CaptureError
   GifWriter(const GifWriter&) = delete;
   GifWriter& operator=(const GifWriter&) = delete;
 
-  void AddFrame(const tk::Surface& frame);  // throws GifError
-  void Finish();                            // throws GifError
+  void AddFrame(const tk::Surface& frame);  // throws CaptureError
+  void Finish();                            // throws CaptureError
   int Frames() const { return frames_; }
 
  private:
   struct Closer {
     void operator()(GifFileType* gif) const;
   };
+  using Pixels = std::vector<tk::Pixel>;
 
+  // giflib's writes, kept until there are enough for the file.
+  static int Output(GifFileType* gif, const std::uint8_t* bytes, int length);
+  void Flush();
   void Check(int result, const char* what) const;
   void WriteHeader(const GifPalette& palette);
+  void WriteFirst(const tk::Surface& frame);
+  void WriteUnchanged();
+  void WriteChanged(const Pixels& pixels, const tk::Rect& area);
+  std::optional<GifPalette> LocalPalette(const Pixels& pixels, const tk::Rect& area) const;
+  int TransparentIndex(const GifPalette& palette, bool local, const Pixels& pixels, const tk::Rect& area);
   void WriteImage(const tk::Rect& area, const GifPalette* local, int transparent);
   int PaletteIndex(const GifPalette& palette, tk::Pixel colour);
   std::uint8_t Nearest(tk::Pixel colour);
 
-  std::filesystem::path path_;
-  std::filesystem::path part_;  // the name it has until it is finished
+  WholeFile file_;
+  std::vector<std::uint8_t> pending_;
   int width_;
   int height_;
   int delay_cs_;
-  std::unique_ptr<GifFileType, Closer> gif_;
+  std::unique_ptr<GifFileType, Closer> gif_;  // after pending_, which its closing writes to
   GifPalette global_;
   // Colours outside the global palette, resolved once.
   std::unordered_map<tk::Pixel, std::uint8_t> nearest_;
-  std::vector<tk::Pixel> previous_;
+  Pixels previous_;
   // Per pixel of the frame's rectangle: what is written, as a palette index.
   std::vector<std::uint8_t> indices_;
   int frames_ = 0;

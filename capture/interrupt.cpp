@@ -1,6 +1,7 @@
 #include "capture/interrupt.hpp"
 
 #include <csignal>
+#include <initializer_list>
 
 namespace zenora {
 
@@ -17,10 +18,19 @@ void CatchInterrupts() {
   struct sigaction action {};
   action.sa_handler = &OnInterrupt;
   sigemptyset(&action.sa_mask);
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
+  action.sa_handler = SIG_IGN;
+  sigaction(SIGPIPE, &action, nullptr);
 }
 
 int InterruptSignal() { return arrived; }
+
+const char* InterruptName(int signal) {
+  switch (signal) {
+    case SIGINT: return "SIGINT";
+    case SIGTERM: return "SIGTERM";
+    default: return "SIGHUP";
+  }
+}
 
 }  // namespace zenora

@@ -27,7 +27,7 @@ MusicTrack::MusicTrack(sound::Bassmod& library)
 }
 
 void MusicTrack::DecodeTo(std::int64_t ms, const std::function<void(std::span<const std::int16_t>)>& sink) {
-  const std::int64_t end = ms * kRate / 1000;
+  const std::int64_t end = ms * sound::kOutputRate / 1000;
   while (samples_ < end) {
     const std::int64_t count = std::min(end - samples_, kChunk);
     buffer_.resize(static_cast<std::size_t>(2 * count));

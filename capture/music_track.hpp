@@ -12,16 +12,15 @@ class Bassmod;
 namespace zenora {
 
 // The intro's music as the form drives the library, decoded to memory on the
-// virtual clock. Before the form starts, the library's default output is made
-// "no sound": the form still calls BASSMOD_Init(-1, 44100, 0), loads, plays,
-// frees and restarts the music at its own virtual times, and nothing pulls the
+// virtual clock at the program's output rate (sound::kOutputRate). Before the
+// form starts, the library's default output is made "no sound": the form
+// still calls BASSMOD_Init(-1, sound::kOutputRate, 0), loads, plays, frees
+// and restarts the music at its own virtual times, and nothing pulls the
 // music but this track, through the library's own decoder
 // (BASSMOD_MusicDecode). Decoding up to each instant before the form's
 // handlers due then run puts every call at its exact sample.
 class MusicTrack {
  public:
-  static constexpr int kRate = 44100;
-
   // Looks up the library's decoding exports and sets it up; a missing
   // export is the program's run-time error, as for any other.
   explicit MusicTrack(sound::Bassmod& library);

@@ -1,6 +1,12 @@
 // The MP4 encoder of the capture tool, built as a module of its own
 // (libzenora_video.so) so that only a video capture loads FFmpeg.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
 #include "capture/video_writer.hpp"
+#include "sound/bassmod.hpp"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -27,6 +33,9 @@ constexpr const char* kQuality = "18";  // constant rate factor; lower is better
 constexpr std::int64_t kAudioBitRate = 192'000;
 // Black in the video's limited-range luma.
 constexpr std::uint8_t kBlackLuma = 16;
+constexpr int kAudioRate = static_cast<int>(sound::kOutputRate);
+// FFmpeg's buffer between the muxer and the file.
+constexpr int kIoBuffer = 64 * 1024;
 
 std::string Reason(int code) {
   char text[AV_ERROR_MAX_STRING_SIZE] = {};
@@ -56,17 +65,88 @@ struct PacketFree {
 struct ScalerFree {
   void operator()(SwsContext* scaler) const { sws_freeContext(scaler); }
 };
-struct OutputClose {
-  void operator()(AVFormatContext* output) const {
-    avio_closep(&output->pb);
-    avformat_free_context(output);
+struct OutputFree {
+  void operator()(AVFormatContext* output) const { avformat_free_context(output); }
+};
+struct IoFree {
+  void operator()(AVIOContext* io) const {
+    av_freep(&io->buffer);
+    avio_context_free(&io);
   }
 };
+using IoPtr = std::unique_ptr<AVIOContext, IoFree>;
+
+// The file as FFmpeg reads and writes it: a descriptor the tool opened, and a
+// position of its own, so that the muxer's reading back (to move the index
+// to the front) and its writing do not move each other.
+struct FileAt {
+  int fd = -1;
+  std::int64_t position = 0;
+};
+
+std::int64_t FileSize(int fd) {
+  struct stat info {};
+  return fstat(fd, &info) == 0 ? static_cast<std::int64_t>(info.st_size) : AVERROR(errno);
+}
+
+// Byte is const or not, as this FFmpeg declares its writing callback.
+template <typename Byte>
+int WriteAt(void* opaque, Byte* data, int size) {
+  auto& file = *static_cast<FileAt*>(opaque);
+  for (int done = 0; done < size;) {
+    const ssize_t written = pwrite(file.fd, data + done, static_cast<std::size_t>(size - done), file.position);
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return AVERROR(written < 0 ? errno : ENOSPC);
+    done += static_cast<int>(written);
+    file.position += written;
+  }
+  return size;
+}
+
+int ReadAt(void* opaque, std::uint8_t* data, int size) {
+  auto& file = *static_cast<FileAt*>(opaque);
+  ssize_t got = 0;
+  do {
+    got = pread(file.fd, data, static_cast<std::size_t>(size), file.position);
+  } while (got < 0 && errno == EINTR);
+  if (got < 0) return AVERROR(errno);
+  if (got == 0) return AVERROR_EOF;
+  file.position += got;
+  return static_cast<int>(got);
+}
+
+std::int64_t SeekTo(void* opaque, std::int64_t offset, int whence) {
+  auto& file = *static_cast<FileAt*>(opaque);
+  switch (whence & ~AVSEEK_FORCE) {
+    case AVSEEK_SIZE: return FileSize(file.fd);
+    case SEEK_SET: break;
+    case SEEK_CUR: offset += file.position; break;
+    case SEEK_END: {
+      const std::int64_t size = FileSize(file.fd);
+      if (size < 0) return size;
+      offset += size;
+      break;
+    }
+    default: return AVERROR(EINVAL);
+  }
+  if (offset < 0) return AVERROR(EINVAL);
+  return file.position = offset;
+}
+
+// An I/O context on file, for reading or for writing.
+IoPtr MakeIo(FileAt& file, bool write) {
+  auto* buffer = static_cast<unsigned char*>(av_malloc(kIoBuffer));
+  if (buffer == nullptr) return nullptr;
+  const decltype(AVIOContext::write_packet) write_at = &WriteAt;
+  AVIOContext* io = avio_alloc_context(buffer, kIoBuffer, write ? 1 : 0, &file, write ? nullptr : &ReadAt,
+                                       write ? write_at : nullptr, &SeekTo);
+  if (io == nullptr) av_free(buffer);
+  return IoPtr(io);
+}
 
 class Encoder final : public VideoSink {
  public:
-  Encoder(const std::filesystem::path& path, int width, int height, int scale);
-  ~Encoder() override { Discard(); }
+  Encoder(int fd, const std::filesystem::path& name, int width, int height, int scale);
   Encoder(const Encoder&) = delete;
   Encoder& operator=(const Encoder&) = delete;
 
@@ -79,16 +159,19 @@ class Encoder final : public VideoSink {
   void OpenAudio();
   void Send(AVCodecContext* codec, AVStream* stream, const AVFrame* frame);
   void SendSound(int count);
-  void Discard() noexcept;
+  static int OpenToRead(AVFormatContext* output, AVIOContext** io, const char* url, int flags, AVDictionary** options);
+  static int CloseRead(AVFormatContext* output, AVIOContext* io);
 
-  std::filesystem::path path_;
-  std::filesystem::path part_;  // the name it has until it is finished
+  std::filesystem::path name_;  // for messages: the file's final name
   int width_;
   int height_;
   int scale_;
   int frame_width_;
   int frame_height_;
-  std::unique_ptr<AVFormatContext, OutputClose> output_;
+  FileAt written_;
+  FileAt read_;
+  IoPtr io_;
+  std::unique_ptr<AVFormatContext, OutputFree> output_;  // after io_, which it writes through
   std::unique_ptr<AVCodecContext, CodecFree> video_;
   std::unique_ptr<AVCodecContext, CodecFree> audio_;
   AVStream* video_stream_ = nullptr;  // owned by output_
@@ -104,11 +187,19 @@ class Encoder final : public VideoSink {
   bool finished_ = false;
 };
 
-void Encoder::Discard() noexcept {
-  if (finished_) return;
-  output_.reset();
-  std::error_code ec;
-  std::filesystem::remove(part_, ec);
+// The muxer reads back what it wrote to move the index to the front; it
+// asks for its file by name, which is only ours to give.
+int Encoder::OpenToRead(AVFormatContext* output, AVIOContext** io, const char*, int flags, AVDictionary**) {
+  auto& self = *static_cast<Encoder*>(output->opaque);
+  if ((flags & AVIO_FLAG_WRITE) != 0) return AVERROR(EPERM);
+  self.read_ = FileAt{self.written_.fd, 0};
+  *io = MakeIo(self.read_, false).release();
+  return *io != nullptr ? 0 : AVERROR(ENOMEM);
+}
+
+int Encoder::CloseRead(AVFormatContext*, AVIOContext* io) {
+  IoFree()(io);
+  return 0;
 }
 
 void Encoder::OpenVideo() {
@@ -178,36 +269,36 @@ void Encoder::OpenAudio() {
   Check(av_frame_get_buffer(sound_.get(), 0), "make a sound frame");
 }
 
-Encoder::Encoder(const std::filesystem::path& path, int width, int height, int scale)
-    : path_(path),
-      part_(path.string() + ".part"),
+Encoder::Encoder(int fd, const std::filesystem::path& name, int width, int height, int scale)
+    : name_(name),
       width_(width),
       height_(height),
       scale_(scale),
       frame_width_(width * scale + width * scale % 2),
-      frame_height_(height * scale + height * scale % 2) {
+      frame_height_(height * scale + height * scale % 2),
+      written_{fd, 0} {
   if (width <= 0 || height <= 0 || scale < 1 || width * scale > 8192 || height * scale > 8192) {
     throw VideoError("bad video size");
   }
   av_log_set_level(AV_LOG_ERROR);  // FFmpeg's chatter would drown the tool's own lines
-  try {
-    AVFormatContext* made = nullptr;
-    Check(avformat_alloc_output_context2(&made, nullptr, "mp4", part_.c_str()), "set up an MP4 file");
-    output_.reset(made);
-    OpenVideo();
-    OpenAudio();
-    packet_.reset(Made(av_packet_alloc()));
-    Check(avio_open(&output_->pb, part_.c_str(), AVIO_FLAG_WRITE), "write " + part_.string());
-    // The index up front, so that the video plays while it is still loading.
-    AVDictionary* options = nullptr;
-    av_dict_set(&options, "movflags", "+faststart", 0);
-    const int header = avformat_write_header(output_.get(), &options);
-    av_dict_free(&options);
-    Check(header, "write " + part_.string());
-  } catch (...) {
-    Discard();
-    throw;
-  }
+  AVFormatContext* made = nullptr;
+  Check(avformat_alloc_output_context2(&made, nullptr, "mp4", name.c_str()), "set up an MP4 file");
+  output_.reset(made);
+  io_ = MakeIo(written_, true);
+  output_->pb = Made(io_.get());
+  output_->flags |= AVFMT_FLAG_CUSTOM_IO;
+  output_->opaque = this;
+  output_->io_open = &Encoder::OpenToRead;
+  output_->io_close2 = &Encoder::CloseRead;
+  OpenVideo();
+  OpenAudio();
+  packet_.reset(Made(av_packet_alloc()));
+  // The index up front, so that the video plays while it is still loading.
+  AVDictionary* options = nullptr;
+  av_dict_set(&options, "movflags", "+faststart", 0);
+  const int header = avformat_write_header(output_.get(), &options);
+  av_dict_free(&options);
+  Check(header, "write " + name_.string());
 }
 
 void Encoder::Send(AVCodecContext* codec, AVStream* stream, const AVFrame* frame) {
@@ -218,7 +309,7 @@ void Encoder::Send(AVCodecContext* codec, AVStream* stream, const AVFrame* frame
     Check(received, "encode");
     av_packet_rescale_ts(packet_.get(), codec->time_base, stream->time_base);
     packet_->stream_index = stream->index;
-    Check(av_interleaved_write_frame(output_.get(), packet_.get()), "write " + part_.string());
+    Check(av_interleaved_write_frame(output_.get(), packet_.get()), "write " + name_.string());
   }
 }
 
@@ -270,11 +361,9 @@ void Encoder::Finish() {
   if (!left_.empty()) SendSound(static_cast<int>(left_.size()));
   Send(audio_.get(), audio_stream_, nullptr);
   Send(video_.get(), video_stream_, nullptr);
-  Check(av_write_trailer(output_.get()), "finish " + part_.string());
-  Check(avio_closep(&output_->pb), "finish " + part_.string());
-  std::error_code ec;
-  std::filesystem::rename(part_, path_, ec);
-  if (ec) throw VideoError("cannot name " + path_.string() + ": " + ec.message());
+  Check(av_write_trailer(output_.get()), "write " + name_.string());
+  avio_flush(io_.get());
+  Check(io_->error, "write " + name_.string());
   finished_ = true;
 }
 
@@ -283,9 +372,9 @@ void Encoder::Finish() {
 }  // namespace zenora
 
 // The module's one entry, found by name: sink becomes a video being written
-// to path.
+// into fd, the file that will be name.
 extern "C" __attribute__((visibility("default"))) void ZENOrA_OpenVideo(std::unique_ptr<zenora::VideoSink>& sink,
-                                                                        const std::filesystem::path& path, int width,
-                                                                        int height, int scale) {
-  sink = std::make_unique<zenora::Encoder>(path, width, height, scale);
+                                                                        int fd, const std::filesystem::path& name,
+                                                                        int width, int height, int scale) {
+  sink = std::make_unique<zenora::Encoder>(fd, name, width, height, scale);
 }

@@ -6,6 +6,8 @@
 #include <span>
 
 #include "capture/capture_error.hpp"
+#include "capture/whole_file.hpp"
+#include "toolkit/library.hpp"
 #include "toolkit/surface.hpp"
 
 namespace zenora {
@@ -17,15 +19,14 @@ class VideoError : public CaptureError {
 
 // The frame rate of the video: one frame per TimerStars tick.
 inline constexpr int kVideoFps = 50;
-// The music's rate: 882 samples to a frame, exactly.
-inline constexpr int kAudioRate = 44100;
 
-// An MP4 being written: H.264 video at kVideoFps and AAC stereo at
-// kAudioRate. Every intro pixel becomes a scale x scale block; as H.264 in
+// An MP4 being written: H.264 video at kVideoFps and AAC stereo at the
+// program's output rate (sound::kOutputRate: 882 samples to a frame,
+// exactly). Every intro pixel becomes a scale x scale block; as H.264 in
 // 4:2:0 needs even sizes and the window's height is odd, an odd scale gets one
 // more black row at the bottom (the window's own bottom rows are black). The
-// file has a temporary name beside its own until it is finished; dropped
-// unfinished, it is removed.
+// encoder writes into a file it is given, open for reading and writing and
+// empty; whoever gave it names the file.
 class VideoSink {
  public:
   virtual ~VideoSink() = default;
@@ -33,34 +34,31 @@ class VideoSink {
   virtual void AddFrame(const tk::Surface& frame) = 0;  // throws VideoError
   // The next samples of the sound track: interleaved 16-bit stereo.
   virtual void AddAudio(std::span<const std::int16_t> stereo) = 0;  // throws VideoError
-  // Drains the encoders, closes the file and gives it its name.
+  // Drains the encoders and writes the rest of the file.
   virtual void Finish() = 0;  // throws VideoError
 };
 
 // A video written by the encoder module libzenora_video.so, which lies beside
 // the tool and is loaded only for a video: FFmpeg's libraries take tens of
 // megabytes of address space, which every other capture would pay at start.
+// The file takes its name only in Finish (a WholeFile); dropped before, it is
+// removed.
 class VideoWriter {
  public:
-  // Throws VideoError, also when the module cannot be loaded.
+  // Throws CaptureError, also when the module cannot be loaded.
   VideoWriter(const std::filesystem::path& module_folder, const std::filesystem::path& path, int width, int height,
               int scale);
-  VideoWriter(const VideoWriter&) = delete;
-  VideoWriter& operator=(const VideoWriter&) = delete;
 
   void AddFrame(const tk::Surface& frame) { sink_->AddFrame(frame); }
   void AddAudio(std::span<const std::int16_t> stereo) { sink_->AddAudio(stereo); }
-  void Finish() { sink_->Finish(); }
+  void Finish();
 
   static constexpr const char* kModule = "libzenora_video.so";
 
  private:
-  struct Module {
-    void* handle = nullptr;
-    ~Module();
-  };
-  Module module_;
-  std::unique_ptr<VideoSink> sink_;  // declared after the module: gone before it is unloaded
+  tk::Library module_;
+  WholeFile file_;
+  std::unique_ptr<VideoSink> sink_;  // declared last: gone before the file and the module
 };
 
 }  // namespace zenora

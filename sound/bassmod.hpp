@@ -2,15 +2,17 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "toolkit/library.hpp"
+
 namespace sound {
 
-// The sound library, loaded at run time from the program's folder. Each export is looked up by name at its
-// first call and kept. A missing library or export raises the run-time error
-// of the program.
+// The sound library, loaded at run time from the program's folder. Each
+// export is looked up by name at its first call and kept. A missing library
+// or export raises the run-time error of the program.
 class Bassmod {
  public:
   explicit Bassmod(std::filesystem::path folder);
@@ -34,9 +36,8 @@ class Bassmod {
  private:
   void* Entry(const char* name, void*& slot);
 
-  struct Handle;
   std::filesystem::path folder_;
-  std::unique_ptr<Handle> handle_;
+  std::optional<tk::Library> library_;  // loaded at the first call
   void* get_version_ = nullptr;
   void* init_ = nullptr;
   void* music_load_ = nullptr;

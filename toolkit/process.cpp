@@ -1,9 +1,11 @@
 #include "toolkit/process.hpp"
 
+#include <fcntl.h>
 #include <sys/uio.h>
 #include <unistd.h>
 
 #include <array>
+#include <cerrno>
 #include <charconv>
 #include <initializer_list>
 #include <new>
@@ -90,6 +92,19 @@ int ReportUncaught(std::string_view program_name) noexcept { return ReportCurren
 
 void ReportNoDisplay(std::string_view program_name, std::string_view why) noexcept {
   WriteLine({program_name, ": no display to open the window on (", why, ")"});
+}
+
+bool OpenStandardDescriptors() noexcept {
+  for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+    if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+    // The lowest free number, which is this one: the ones below are open.
+    const int opened = open("/dev/null", O_RDWR | O_NOCTTY);
+    if (opened != fd) {
+      if (opened >= 0) close(opened);
+      return false;
+    }
+  }
+  return true;
 }
 
 }  // namespace tk

@@ -30,4 +30,10 @@ int ReportUncaught(std::string_view program_name) noexcept;
 // The program's one line for a display it cannot open or has lost.
 void ReportNoDisplay(std::string_view program_name, std::string_view why) noexcept;
 
+// Makes descriptors 0, 1 and 2 valid, each closed one opened on /dev/null,
+// before the program opens anything: a file it opens would otherwise take
+// one of those numbers and get whatever is written to stdout or stderr.
+// false when /dev/null cannot be opened (nothing can be reported then).
+[[nodiscard]] bool OpenStandardDescriptors() noexcept;
+
 }  // namespace tk

@@ -10,7 +10,6 @@
 #include <fstream>
 #include <functional>
 #include <span>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -55,24 +54,7 @@ struct Intro {
     backend.Inject(tk::MouseEvent{kind, x, y, button, 0});
     form.Loop().DoEvents();
   }
-  // One field of the state as its JSON text; "star_Left[39]" is one element.
-  std::string Field(const std::string& name) const {
-    const auto index = name.find('[');
-    const std::string key = name.substr(0, index), state = form.StateJson(backend.GetClock().NowMs());
-    auto at = state.find("\"" + key + "\": ");
-    if (at == std::string::npos) return "<no " + key + ">";
-    at += key.size() + 4;
-    if (index != std::string::npos) {
-      for (int i = std::stoi(name.substr(index + 1)); i > 0; --i) at = state.find(',', at) + 1;
-      at = state.find_first_not_of("[ ", at);
-    }
-    const auto end = state[at] == '{'   ? state.find('}', at) + 1
-                     : state[at] == '"' ? state.find('"', at + 1) + 1
-                                        : state.find_first_of(",]\n}", at);
-    return state.substr(at, end - at);
-  }
-  int Int(const std::string& name) const { return std::stoi(Field(name)); }
-  bool Enabled(const std::string& timer) const { return Field(timer).starts_with("{\"Enabled\": true"); }
+  FormState State() const { return form.Snapshot(); }
 };
 
 // Runs the program from folder as main does; body gets the running intro.
@@ -192,64 +174,97 @@ void ExpectWindowAtStart(const Intro& in) {
 
 // One run of the form, checked in turn at the instants where its numbers show.
 TEST(Intro, WindowLogoStarsTickerAndMusicKeepTheirTimeline) {
-  // "ms field value": the field's JSON text at that instant.
-  std::vector<std::string> timeline{
-      "0 EdgeCount 24", "0 MusicFile \"" + kBuildDir.string() + "/LIGHT.S3M\"",
+  using State = const FormState&;
+  struct Expect {
+    std::int64_t ms;
+    std::function<void(State)> check;
+  };
+  std::vector<Expect> timeline{
+      {0,
+       [](State s) {
+         EXPECT_EQ(s.EdgeCount, 24);
+         EXPECT_EQ(s.MusicFile, kBuildDir.string() + "/LIGHT.S3M");
+       }},
       // The first frame is drawn with the angles at 0, then they grow by the
       // start spins 2, 3, 4 each tick until TimerTune picks 4, 4, 4 at 1 s.
-      "20 AngleA 2", "40 AngleB 6", "980 AngleC 196", "980 SpinA 2", "1000 SpinA 4", "1000 SpinB 4", "1000 SpinC 4",
-      "1020 AngleC 204",
+      {20, [](State s) { EXPECT_EQ(s.AngleA, 2); }},
+      {40, [](State s) { EXPECT_EQ(s.AngleB, 6); }},
+      {980,
+       [](State s) {
+         EXPECT_EQ(s.AngleC, 196);
+         EXPECT_EQ(s.SpinA, 2);
+       }},
+      {1000,
+       [](State s) {
+         EXPECT_EQ((std::vector{s.SpinA, s.SpinB, s.SpinC}), (std::vector<std::int16_t>{4, 4, 4}));
+       }},
+      {1020, [](State s) { EXPECT_EQ(s.AngleC, 204); }},
       // Stars 1 and 32 fall below 0 and wrap in the first tick; star 4 comes
       // to exactly 10 and wraps in tick 28, star 39 from 1 in tick 167 and
       // from -6 in tick 385; a wrapped star moves from 4790 on the next tick.
-      "20 star_Left[0] 179", "20 star_Left[1] 4790", "20 star_Left[32] 4790", "40 star_Left[32] 4777",
-      "540 star_Left[4] 15", "560 star_Left[4] 4790", "3320 star_Left[39] 23", "3340 star_Left[39] 4790",
-      "7680 star_Left[39] 16", "7700 star_Left[39] 4790",
+      {20,
+       [](State s) {
+         EXPECT_EQ((std::vector{s.star_Left[0], s.star_Left[1], s.star_Left[32]}),
+                   (std::vector<float>{179, 4790, 4790}));
+       }},
+      {40, [](State s) { EXPECT_EQ(s.star_Left[32], 4777); }},
+      {540, [](State s) { EXPECT_EQ(s.star_Left[4], 15); }},
+      {560, [](State s) { EXPECT_EQ(s.star_Left[4], 4790); }},
+      {3320, [](State s) { EXPECT_EQ(s.star_Left[39], 23); }},
+      {3340, [](State s) { EXPECT_EQ(s.star_Left[39], 4790); }},
+      {7680, [](State s) { EXPECT_EQ(s.star_Left[39], 16); }},
+      {7700, [](State s) { EXPECT_EQ(s.star_Left[39], 4790); }},
       // The ticker shows row 1 after the first hold and step down, and again a pass later.
-      "5329 InfoIndex 0", "5330 InfoIndex 1", "90300 InfoIndex 1",
-      // The first ramps tick by tick, through the greys to black and back.
-      "5055 lblInfos_ForeColor 16777215", "5110 lblInfos_ForeColor 14737632", "5165 lblInfos_ForeColor 12632256",
-      "5220 lblInfos_ForeColor 8421504", "5275 lblInfos_ForeColor 4210752", "5330 lblInfos_ForeColor 0",
-      "5385 lblInfos_ForeColor 0", "5440 lblInfos_ForeColor 4210752", "5495 lblInfos_ForeColor 8421504",
-      "5550 lblInfos_ForeColor 12632256", "5605 lblInfos_ForeColor 14737632", "5660 lblInfos_ForeColor 16777215",
+      {5329, [](State s) { EXPECT_EQ(s.InfoIndex, 0); }},
+      {5330, [](State s) { EXPECT_EQ(s.InfoIndex, 1); }},
+      {90300, [](State s) { EXPECT_EQ(s.InfoIndex, 1); }},
       // The music restarts on the 270th TimerTune tick.
-      "269000 TuneSeconds 269", "270000 TuneSeconds 0", "271000 TuneSeconds 1"};
+      {269000, [](State s) { EXPECT_EQ(s.TuneSeconds, 269); }},
+      {270000, [](State s) { EXPECT_EQ(s.TuneSeconds, 0); }},
+      {271000, [](State s) { EXPECT_EQ(s.TuneSeconds, 1); }}};
+  // The first ramps tick by tick, through the greys to black and back.
+  const tk::OleColor ramp[] = {0xFFFFFF, 0xE0E0E0, 0xC0C0C0, 0x808080, 0x404040, 0,
+                               0,        0x404040, 0x808080, 0xC0C0C0, 0xE0E0E0, 0xFFFFFF};
+  for (std::int64_t i = 0; i < std::ssize(ramp); ++i) {
+    timeline.push_back({5055 + 55 * i, [colour = ramp[i]](State s) { EXPECT_EQ(s.lblInfos_ForeColor, colour); }});
+  }
   // Two passes through the rows: each comes up, black, 330 ms after its
   // predecessor's hold of five ticks (250 ms for the pauses 3, 7 and 13, else
   // 1000 ms) ended, and is held once the colour is back to white.
-  std::string caption = "\"\"";
+  std::string caption;
   for (std::int64_t k = 1, at = 5330; k <= 35; ++k, at += 330) {
     const std::size_t row = k % 17;
     const int hold = row == 3 || row == 7 || row == 13 ? 250 : 1000;
-    const std::string text_timer = " TimerText {\"Enabled\": true, \"Interval\": " + std::to_string(hold) + "}";
     EXPECT_LE(tk::TextWidth(ticker::kInfoTexts[row]), 289) << row;
-    timeline.push_back(std::to_string(at - 1) + " lblInfos_Caption " + caption);
-    caption = "\"" + std::string(ticker::kInfoTexts[row]) + "\"";
-    timeline.push_back(std::to_string(at) + " lblInfos_Caption " + caption);
-    timeline.push_back(std::to_string(at) + " lblInfos_ForeColor 0");
-    timeline.push_back(std::to_string(at + 330) + text_timer);
+    timeline.push_back({at - 1, [caption](State s) { EXPECT_EQ(s.lblInfos_Caption, caption); }});
+    caption = ticker::kInfoTexts[row];
+    timeline.push_back({at, [caption](State s) {
+                          EXPECT_EQ(s.lblInfos_Caption, caption);
+                          EXPECT_EQ(s.lblInfos_ForeColor, 0u);
+                        }});
+    timeline.push_back({at + 330, [hold](State s) {
+                          EXPECT_TRUE(s.TimerText.Enabled);
+                          EXPECT_EQ(s.TimerText.Interval, hold);
+                        }});
     at += 330 + 5 * hold;
   }
   for (const std::size_t row : {0, 3, 7, 13}) EXPECT_EQ(ticker::kInfoTexts[row], "");
-  std::stable_sort(timeline.begin(), timeline.end(),
-                   [](const std::string& a, const std::string& b) { return std::stoll(a) < std::stoll(b); });
+  std::stable_sort(timeline.begin(), timeline.end(), [](const Expect& a, const Expect& b) { return a.ms < b.ms; });
 
   tk::HeadlessBackend backend;
   const int status = RunHeadless(backend, kBuildDir, [&](Intro& in) {
     in.RunUntil(0);
     ExpectWindowAtStart(in);
-    for (const std::string& check : timeline) {
-      std::istringstream parts(check);
-      std::int64_t ms = 0;
-      std::string field, want;
-      std::getline(parts >> ms >> field >> std::ws, want);
+    for (const auto& [ms, check] : timeline) {
       in.RunUntil(ms);
-      ASSERT_EQ(in.Field(field), want) << field << " at " << ms << " ms";
-      int ticker_timers = 0;
-      for (const char* t : {"TimerText", "TimerFadeIn", "TimerFadeOut"}) ticker_timers += in.Enabled(t);
-      ASSERT_EQ(ticker_timers, 1) << "at " << ms;
-      const int a = in.Int("SpinA"), b = in.Int("SpinB"), c = in.Int("SpinC");
-      ASSERT_TRUE(ms < 1000 || (a >= 3 && a <= 4 && b >= 2 && b <= 5 && c >= 1 && c <= 6)) << ms;
+      const FormState s = in.State();
+      ASSERT_EQ(s.time_ms, ms);
+      check(s);
+      ASSERT_FALSE(::testing::Test::HasFailure()) << "at " << ms << " ms";
+      ASSERT_EQ(s.TimerText.Enabled + s.TimerFadeIn.Enabled + s.TimerFadeOut.Enabled, 1) << "at " << ms;
+      ASSERT_TRUE(ms < 1000 ||
+                  (s.SpinA >= 3 && s.SpinA <= 4 && s.SpinB >= 2 && s.SpinB <= 5 && s.SpinC >= 1 && s.SpinC <= 6))
+          << ms;
       ExpectSoundFrame(in, ms);
     }
   });
@@ -289,13 +304,13 @@ TEST(Session, WithoutMusicBoxesAtEveryRestartDragHoverAndTheClosingClick) {
     // three moves at once: the first one's yield runs the others inside it,
     // and each reads the window's place afresh.
     for (const std::int16_t button : {std::int16_t{1}, std::int16_t{2}, std::int16_t{4}}) {
-      const int left = in.Int("Left"), top = in.Int("Top");
+      const FormState before = in.State();
       in.Mouse(Kind::Down, 100, 50, button);
       in.Mouse(Kind::Move, 130, 60, button);
-      EXPECT_EQ((in.Int("Left") - left) * 1000 + in.Int("Top") - top, 450'150) << button;
+      EXPECT_EQ((in.State().Left - before.Left) * 1000 + in.State().Top - before.Top, 450'150) << button;
       for (int i = 0; i < 3; ++i) backend.Inject(tk::MouseEvent{Kind::Move, 110, 50, button, 0});
       in.Mouse(Kind::Up, 110, 50, button);
-      EXPECT_EQ(in.Int("Left") - left, 450 + 3 * 150) << button;
+      EXPECT_EQ(in.State().Left - before.Left, 450 + 3 * 150) << button;
     }
     in.Mouse(Kind::Down, 100, 50);
     in.Mouse(Kind::Move, -2000, -900);  // off the screen is allowed
@@ -304,11 +319,11 @@ TEST(Session, WithoutMusicBoxesAtEveryRestartDragHoverAndTheClosingClick) {
 
     // The hover glyph shows from a move over the normal one until the next
     // move over the form's own surface; moves over the star strip leave it.
-    const std::tuple<int, int, const char*> hover[] = {
-        {306, 10, "true"}, {306, 150, "true"}, {200, 10, "false"}, {306, 150, "false"}, {306, 10, "true"}};
+    const std::tuple<int, int, bool> hover[] = {
+        {306, 10, true}, {306, 150, true}, {200, 10, false}, {306, 150, false}, {306, 10, true}};
     for (const auto& [x, y, visible] : hover) {
       in.Mouse(Kind::Move, x, y, 0);
-      EXPECT_EQ(in.Field("cmdClose_Visible"), visible) << x << "," << y;
+      EXPECT_EQ(in.State().cmdClose_Visible, visible) << x << "," << y;
     }
     in.Mouse(Kind::Move, 307, 12, 0);  // on the grey glyph nothing runs
     in.Mouse(Kind::Down, 307, 12);
@@ -357,7 +372,7 @@ TEST(LongRun, TwentyFourHoursOfIntro) {
       ExpectSoundFrame(in, hour * kHour);
       ASSERT_LT(ResidentKiB() - settled, 2048) << "hour " << hour;
     }
-    EXPECT_GE(in.Field("AngleA").size(), 7u) << in.Field("AngleA");  // past a million degrees, never wrapped
+    EXPECT_GE(in.State().AngleA, 1e6);  // past a million degrees, never wrapped
     std::cout << "resident memory after 1 h: " << settled << " KiB, after 24 h: " << ResidentKiB() << " KiB\n";
   });
   EXPECT_EQ(status, 0);

@@ -120,7 +120,7 @@ TEST_F(GifFile, ManyColoursAreReducedToNearbyOnes) {
 }
 
 TEST_F(GifFile, RefusesWhatItCannotWriteAndLeavesNoBrokenFile) {
-  EXPECT_THROW(zenora::GifWriter(dir / "no-such-folder" / "x.gif", 10, 10, 2), zenora::GifError);
+  EXPECT_THROW(zenora::GifWriter(dir / "no-such-folder" / "x.gif", 10, 10, 2), zenora::CaptureError);
   EXPECT_THROW(zenora::GifWriter(dir / "x.gif", 0, 10, 2), zenora::GifError);
   zenora::GifWriter(dir / "unfinished.gif", 10, 10, 2).AddFrame(Surface(10, 10));  // and dropped
   EXPECT_TRUE(std::filesystem::is_empty(dir));                                     // nothing left under any name

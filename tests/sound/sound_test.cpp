@@ -1,13 +1,16 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <optional>
 #include <random>
+#include <string>
 
 #include "sound/bassmod.hpp"
 #include "sound/tune.hpp"
 #include "tests/soundlib/test_support.hpp"
 #include "toolkit/errors.hpp"
+#include "toolkit/library.hpp"
 
 namespace {
 
@@ -23,29 +26,49 @@ TEST(Module, WordsTextsAndPromptLayout) {
 }
 
 // Whatever lies beside the program under the library's name, the first call
-// gives the program's run-time error, never a signal: 53 when nothing is
-// there, 48 when what is there cannot be loaded.
+// gives the program's run-time error, never a signal or a wait: 53 when
+// nothing is there, 48 when what is there cannot be loaded; the loading
+// service says what is wrong with it.
 TEST(Library, MissingOrUnloadableLibraryIsTheProgramsRunTimeError) {
+  using Fault = tk::Library::Fault;
   const Bytes real = soundlib_test::read_file(kBuildDir / "libbassmod.so");
   Bytes other_machine = real, noise(50'000);
   other_machine[18] = 183;  // e_machine: AArch64
   std::ranges::generate(noise, std::mt19937(7));
-  const std::pair<const char*, std::optional<Bytes>> cases[] = {
-      {"missing", std::nullopt},
-      {"empty", Bytes{}},
-      {"cut short", Bytes(real.begin(), real.begin() + 4000)},
-      {"random bytes", noise},
-      {"another machine's", other_machine},
-      {"a program, which the loader refuses", soundlib_test::read_file(kBuildDir / "ZENOrA_intro")},
+  struct Case {
+    const char* name;
+    std::optional<Bytes> file;
+    Fault fault;
   };
-  for (const auto& [name, file] : cases) {
+  const Case cases[] = {
+      {"missing", std::nullopt, Fault::Missing},
+      {"empty", Bytes{}, Fault::NotSharedObject},
+      {"cut short", Bytes(real.begin(), real.begin() + 4000), Fault::CutShort},
+      {"its header cut short", Bytes(real.begin(), real.begin() + 40), Fault::CutShort},
+      {"random bytes", noise, Fault::NotSharedObject},
+      {"another machine's", other_machine, Fault::OtherMachine},
+      {"a program, which the loader refuses", soundlib_test::read_file(kBuildDir / "ZENOrA_intro"), Fault::Refused},
+      {"a FIFO", std::nullopt, Fault::NotRegularFile},
+  };
+  for (const auto& [name, file, fault] : cases) {
     const soundlib_test::TempDir dir;
+    const auto path = dir.path / sound::Bassmod::kFileName;
     if (file) dir.write(sound::Bassmod::kFileName, *file);
+    if (fault == Fault::NotRegularFile) {
+      ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+    }
     try {
       sound::Bassmod(dir.path).BASSMOD_GetVersion();
       ADD_FAILURE() << name << ": loaded";
     } catch (const tk::RuntimeError& e) {
-      EXPECT_EQ(e.Number(), file ? 48 : 53) << name;
+      EXPECT_EQ(e.Number(), fault == Fault::Missing ? 53 : 48) << name;
+    }
+    try {
+      tk::Library library(path);
+      ADD_FAILURE() << name << ": loaded";
+    } catch (const tk::Library::Error& e) {
+      EXPECT_EQ(e.Kind(), fault) << name << ": " << e.what();
+      EXPECT_EQ(std::string(e.what()).find(dir.path.string()), std::string::npos) << e.what();
     }
   }
 }

@@ -1,4 +1,4 @@
-#include "app/json.hpp"
+#include "capture/json.hpp"
 
 #include <cmath>
 #include <cstdio>
@@ -44,7 +44,7 @@ std::string Quoted(std::string_view text) {
 }  // namespace
 
 void JsonObject::Key(std::string_view key) {
-  if (text_.size() > 1) text_ += ",\n ";
+  if (text_.size() > 1) text_ += separator_;
   text_ += Quoted(key) + ": ";
 }
 
@@ -70,10 +70,9 @@ void JsonObject::Numbers(std::string_view key, const std::vector<double>& values
   text_ += "]";
 }
 
-void JsonObject::Timer(std::string_view key, bool enabled, int interval) {
+void JsonObject::Object(std::string_view key, const JsonObject& value) {
   Key(key);
-  text_ += std::string("{\"Enabled\": ") + (enabled ? "true" : "false") +
-           ", \"Interval\": " + std::to_string(interval) + "}";
+  text_ += value.Text();
 }
 
 }  // namespace zenora

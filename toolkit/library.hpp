@@ -1,0 +1,65 @@
+#pragma once
+
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+
+namespace tk {
+
+// A shared library loaded from its file, its exports found by name; unloaded
+// when it goes, unless it stays for the life of the process.
+//
+// The file is checked before the loader sees it: a regular file holding an
+// ELF shared object of this program's class, byte order and machine, every
+// loadable segment inside the file. The loader maps a segment that reaches
+// past the end of a cut-short file all the same, and the first touch of it
+// faults (SIGBUS); a file it cannot use gets a reason that names what is
+// wrong, not the loader's guess. A FIFO under the name never blocks.
+//
+// This implementation loads through the system's loader (dlopen); a platform
+// without one can give the same class a table of linked-in exports.
+class Library {
+ public:
+  // What is wrong with a file that cannot be loaded.
+  enum class Fault {
+    Missing,         // no file of that name
+    Unreadable,      // there, but cannot be opened
+    NotRegularFile,  // a folder, a FIFO, a device
+    NotSharedObject,
+    OtherMachine,  // another class, byte order or machine
+    CutShort,      // the file ends before what its header describes
+    Refused,       // passed the checks; the loader gave its own reason
+  };
+
+  // what(): the reason in a few words, without the file's name, so that each
+  // user words its own report.
+  class Error : public std::runtime_error {
+   public:
+    Error(Fault fault, const std::string& reason) : std::runtime_error(reason), fault_(fault) {}
+    Fault Kind() const { return fault_; }
+
+   private:
+    Fault fault_;
+  };
+
+  enum class Stay {
+    UntilDropped,
+    ForLife,  // kept mapped when dropped: for libraries whose own allocations outlive them
+  };
+
+  // Checks and loads the file; throws Library::Error.
+  explicit Library(const std::filesystem::path& file, Stay stay = Stay::UntilDropped);
+  ~Library();
+  Library(Library&& other) noexcept;
+  Library& operator=(Library&& other) noexcept;
+  Library(const Library&) = delete;
+  Library& operator=(const Library&) = delete;
+
+  // The export's address, or nullptr when the library has none of that name.
+  void* Find(const char* name) const;
+
+ private:
+  void* handle_ = nullptr;
+};
+
+}  // namespace tk
