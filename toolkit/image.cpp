@@ -10,12 +10,17 @@
 
 namespace tk {
 
+namespace {
+
+// An SDL surface sharing the pixels of ours (0x00RRGGBB), valid while it lives.
 SdlSurfacePtr WrapSurface(const Surface& surface) {
   // SDL does not write through this surface; the cast only satisfies its C signature.
   void* pixels = const_cast<Pixel*>(surface.Pixels().data());
   return SdlSurfacePtr(SDL_CreateRGBSurfaceWithFormatFrom(pixels, surface.Width(), surface.Height(), 32,
                                                           surface.Width() * 4, SDL_PIXELFORMAT_RGB888));
 }
+
+}  // namespace
 
 Surface DecodeImage(std::span<const unsigned char> bytes) {
   SDL_RWops* rw = SDL_RWFromConstMem(bytes.data(), static_cast<int>(bytes.size()));

@@ -1,25 +1,19 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdint>
 #include <filesystem>
 #include <span>
 #include <vector>
 
+#include "toolkit/icon.hpp"
 #include "toolkit/surface.hpp"
 
+// Images through SDL_image: the window's own, and frames saved as files.
 namespace tk {
 
 // Decodes an image file held in memory (GIF, BMP incl. RLE8, ICO, PNG);
 // throws std::runtime_error when it cannot.
 Surface DecodeImage(std::span<const unsigned char> bytes);
-
-// One image of an icon with its transparency: 0xAARRGGBB pixels, row by row.
-struct IconImage {
-  int width = 0;
-  int height = 0;
-  std::vector<std::uint32_t> argb;
-};
 
 // Every image of an icon file (ICO) held in memory, in the file's order;
 // throws std::runtime_error when it cannot decode one.
