@@ -1,21 +1,16 @@
 #include "capture/frame_files.hpp"
 
-#include <SDL_image.h>
-
 #include <span>
+#include <stdexcept>
 
 #include "capture/capture_error.hpp"
 #include "capture/json.hpp"
 #include "capture/whole_file.hpp"
-#include "toolkit/sdl_handles.hpp"
+#include "toolkit/image.hpp"
 
 namespace zenora {
 
 namespace {
-
-struct RwClose {
-  void operator()(SDL_RWops* rw) const { SDL_RWclose(rw); }
-};
 
 JsonObject TimerJson(const FormState::TimerState& timer) {
   JsonObject json(JsonObject::Layout::OneLine);
@@ -25,23 +20,6 @@ JsonObject TimerJson(const FormState::TimerState& timer) {
 }
 
 }  // namespace
-
-std::vector<unsigned char> EncodePng(const tk::Surface& frame) {
-  // Room for every pixel stored without compression, with every chunk's and
-  // block's header: more than the encoder ever needs. A full buffer would
-  // mean a file cut short.
-  const std::size_t raw = frame.Pixels().size() * 4 + static_cast<std::size_t>(frame.Height());
-  std::vector<unsigned char> bytes(raw + raw / 64 + 65536);
-  const tk::SdlSurfacePtr wrapped = tk::WrapSurface(frame);
-  const std::unique_ptr<SDL_RWops, RwClose> out(SDL_RWFromMem(bytes.data(), static_cast<int>(bytes.size())));
-  if (!wrapped || !out || IMG_SavePNG_RW(wrapped.get(), out.get(), 0) != 0) {
-    throw CaptureError(std::string("cannot make a PNG of the frame: ") + IMG_GetError());
-  }
-  const auto size = static_cast<std::size_t>(SDL_RWtell(out.get()));
-  if (size >= bytes.size()) throw CaptureError("cannot make a PNG of the frame: too large");
-  bytes.resize(size);
-  return bytes;
-}
 
 std::string StateJson(const FormState& state) {
   JsonObject json;
@@ -80,7 +58,12 @@ std::string StateJson(const FormState& state) {
 
 void SaveFrame(const std::filesystem::path& folder, std::int64_t ms, const tk::Surface& frame, const FormState& state) {
   const std::string at = std::to_string(ms);
-  const std::vector<unsigned char> png = EncodePng(frame);
+  std::vector<unsigned char> png;
+  try {
+    png = tk::EncodePng(frame);
+  } catch (const std::runtime_error& e) {
+    throw CaptureError(e.what());
+  }
   WriteWholeFile(folder / ("frame-" + at + ".png"), std::as_bytes(std::span(png)));
   const std::string json = StateJson(state);
   WriteWholeFile(folder / ("state-" + at + ".json"), std::as_bytes(std::span(json)));

@@ -10,9 +10,6 @@
 
 namespace zenora {
 
-// The frame as a PNG file's bytes; throws CaptureError.
-std::vector<unsigned char> EncodePng(const tk::Surface& frame);
-
 // The state as the capture records it: one JSON object, a field to a line.
 std::string StateJson(const FormState& state);
 

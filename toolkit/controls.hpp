@@ -9,7 +9,7 @@
 
 #include "toolkit/colour.hpp"
 #include "toolkit/damage.hpp"
-#include "toolkit/image.hpp"
+#include "toolkit/icon.hpp"
 #include "toolkit/surface.hpp"
 #include "toolkit/units.hpp"
 

@@ -3,6 +3,7 @@
 #include <SDL_image.h>
 
 #include <algorithm>
+#include <memory>
 #include <stdexcept>
 #include <string>
 
@@ -10,12 +11,17 @@
 
 namespace tk {
 
+namespace {
+
+// An SDL surface sharing the pixels of ours (0x00RRGGBB), valid while it lives.
 SdlSurfacePtr WrapSurface(const Surface& surface) {
   // SDL does not write through this surface; the cast only satisfies its C signature.
   void* pixels = const_cast<Pixel*>(surface.Pixels().data());
   return SdlSurfacePtr(SDL_CreateRGBSurfaceWithFormatFrom(pixels, surface.Width(), surface.Height(), 32,
                                                           surface.Width() * 4, SDL_PIXELFORMAT_RGB888));
 }
+
+}  // namespace
 
 Surface DecodeImage(std::span<const unsigned char> bytes) {
   SDL_RWops* rw = SDL_RWFromConstMem(bytes.data(), static_cast<int>(bytes.size()));
@@ -69,11 +75,29 @@ std::vector<IconImage> DecodeIcon(std::span<const unsigned char> bytes) {
   return images;
 }
 
-void SavePng(const Surface& surface, const std::filesystem::path& path) {
-  SdlSurfacePtr wrapped = WrapSurface(surface);
-  if (!wrapped || IMG_SavePNG(wrapped.get(), path.c_str()) != 0) {
-    throw std::runtime_error("cannot write " + path.string() + ": " + IMG_GetError());
+namespace {
+
+struct RwClose {
+  void operator()(SDL_RWops* rw) const { SDL_RWclose(rw); }
+};
+
+}  // namespace
+
+std::vector<unsigned char> EncodePng(const Surface& surface) {
+  // Room for every pixel stored without compression, with every chunk's and
+  // block's header: more than the encoder ever needs. A full buffer would
+  // mean a file cut short.
+  const std::size_t raw = surface.Pixels().size() * 4 + static_cast<std::size_t>(surface.Height());
+  std::vector<unsigned char> bytes(raw + raw / 64 + 65536);
+  const SdlSurfacePtr wrapped = WrapSurface(surface);
+  const std::unique_ptr<SDL_RWops, RwClose> out(SDL_RWFromMem(bytes.data(), static_cast<int>(bytes.size())));
+  if (!wrapped || !out || IMG_SavePNG_RW(wrapped.get(), out.get(), 0) != 0) {
+    throw std::runtime_error(std::string("cannot make a PNG of the frame: ") + IMG_GetError());
   }
+  const auto size = static_cast<std::size_t>(SDL_RWtell(out.get()));
+  if (size >= bytes.size()) throw std::runtime_error("cannot make a PNG of the frame: too large");
+  bytes.resize(size);
+  return bytes;
 }
 
 }  // namespace tk

@@ -1,5 +1,7 @@
 #include "toolkit/message_loop.hpp"
 
+#include <algorithm>
+
 #include "toolkit/errors.hpp"
 #include "toolkit/units.hpp"
 
@@ -94,13 +96,16 @@ bool MessageLoop::HandlePending() {
 
 void MessageLoop::DoEvents() { HandlePending(); }
 
+std::int64_t MessageLoop::Step() {
+  if (HandlePending()) PresentFrame();
+  const auto next = timers_.NextDue();
+  return next ? std::max<std::int64_t>(*next - NowMs(), 0) : kIdleMs;
+}
+
 int MessageLoop::Run() {
   try {
     for (;;) {
-      if (HandlePending()) PresentFrame();
-      const auto next = timers_.NextDue();
-      const std::int64_t wait = next ? *next - NowMs() : 100;
-      if (wait > 0) backend_.WaitEvent(wait);
+      if (const std::int64_t wait = Step(); wait > 0) backend_.WaitEvent(wait);
     }
   } catch (const ProgramEnd& end) {
     return end.status;

@@ -25,8 +25,17 @@ class MouseRouter {
 // One thread: input events and timer ticks are messages. The screen is
 // presented only from the top level of the loop, so it always shows whole
 // frames.
+//
+// Who drives the loop is the platform's choice. Natively Run waits on the
+// display between steps. Where the host calls the program instead (a
+// browser's animation frame or timeout), it calls Step and calls again when
+// Step says, or sooner when input arrives. Handlers yield through DoEvents
+// either way.
 class MessageLoop {
  public:
+  // The longest wait for input while no timer runs; then the loop looks again.
+  static constexpr std::int64_t kIdleMs = 100;
+
   MessageLoop(Backend& backend, Form& form);
 
   Backend& GetBackend() { return backend_; }
@@ -34,9 +43,18 @@ class MessageLoop {
   std::int64_t NowMs() const { return backend_.GetClock().NowMs(); }
 
   void Show();
-  // Handles everything pending once and returns.
+  // Handles everything pending once and returns; what a handler calls to
+  // yield (it presents nothing: only the top level does).
   void DoEvents();
-  // Runs until the program ends; returns the exit status.
+  // One turn of the top level, never called from a handler: handles every
+  // pending event, fires the timers due, and presents the frame when any of
+  // that happened. Returns the milliseconds until the next timer is due (0:
+  // already), kIdleMs when none runs; input that arrives sooner wants a step
+  // sooner. Throws ProgramEnd when the program ends, and any run-time error a
+  // handler did not trap.
+  std::int64_t Step();
+  // Steps and waits on the backend between steps until the program ends;
+  // returns the exit status.
   int Run();
   // On a virtual clock: runs every tick due up to ms, then presents the frame.
   void RunUntil(VirtualClock& clock, std::int64_t ms);

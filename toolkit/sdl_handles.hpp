@@ -4,10 +4,9 @@
 
 #include <memory>
 
-#include "toolkit/surface.hpp"
-
 namespace tk {
 
+// Owners of SDL's own objects.
 struct SdlSurfaceDeleter {
   void operator()(SDL_Surface* s) const { SDL_FreeSurface(s); }
 };
@@ -16,8 +15,5 @@ using SdlSurfacePtr = std::unique_ptr<SDL_Surface, SdlSurfaceDeleter>;
 struct SdlWindowDeleter {
   void operator()(SDL_Window* w) const { SDL_DestroyWindow(w); }
 };
-
-// An SDL surface sharing the pixels of ours (0x00RRGGBB), valid while it lives.
-SdlSurfacePtr WrapSurface(const Surface& surface);
 
 }  // namespace tk

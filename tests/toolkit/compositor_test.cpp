@@ -11,7 +11,7 @@
 #include "toolkit/headless_backend.hpp"
 #include "toolkit/message_loop.hpp"
 #include "toolkit/rnd.hpp"
-#include "toolkit/x11_desktop.hpp"
+#include "toolkit/x11_window.hpp"
 
 namespace {
 

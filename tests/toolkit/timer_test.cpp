@@ -5,6 +5,9 @@
 #include <vector>
 
 #include "toolkit/clock.hpp"
+#include "toolkit/errors.hpp"
+#include "toolkit/headless_backend.hpp"
+#include "toolkit/message_loop.hpp"
 #include "toolkit/timer.hpp"
 
 namespace {
@@ -65,6 +68,39 @@ TEST(Timer, AYieldingHandlerIsHeldBackNotReenteredAndDoesNotCatchUp) {
   other.SetInterval(30);
   rig.RunUntil(110);
   EXPECT_EQ(rig.log, (std::vector<std::string>{"slow@20", "other@30", "other@60", "other@90", "slow@95", "slow@100"}));
+}
+
+// A step handles what is pending, fires what is due, presents it, and says
+// when the next step is wanted: as a browser drives the loop.
+TEST(MessageLoop, AStepHandlesWhatIsPendingAndSaysWhenToStepAgain) {
+  tk::HeadlessBackend backend;
+  tk::Form form("form");
+  form.SetBounds(0, 0, 4 * tk::kTwipsPerPixel, 4 * tk::kTwipsPerPixel);
+  tk::MessageLoop loop(backend, form);
+  tk::Timer timer("timer");
+  loop.Timers().Add(timer);
+  int ticks = 0, presses = 0;
+  timer.OnTimer = [&] {
+    ++ticks;
+    form.Cls();
+    form.Line(0, 0, 0, 0, 0x0000FF);  // one red pixel
+  };
+  form.MouseDown = [&](std::int16_t, std::int16_t, float, float) { ++presses; };
+  timer.SetInterval(20);
+  loop.Show();
+  EXPECT_EQ(loop.Step(), 20);
+  backend.Clock().AdvanceTo(15);
+  backend.Inject({tk::MouseEvent::Kind::Down, 1, 1, 1});
+  EXPECT_EQ(loop.Step(), 5);
+  EXPECT_EQ(presses, 1);
+  backend.Clock().AdvanceTo(47);  // late: one tick, none caught up
+  EXPECT_EQ(loop.Step(), 13);
+  EXPECT_EQ(ticks, 1);
+  EXPECT_EQ(backend.LastFrame().At(0, 0), 0xFF0000u);
+  timer.SetEnabled(false);
+  EXPECT_EQ(loop.Step(), tk::MessageLoop::kIdleMs);
+  backend.InjectQuit();
+  EXPECT_THROW(loop.Step(), tk::ProgramEnd);
 }
 
 }  // namespace
