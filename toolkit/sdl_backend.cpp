@@ -8,7 +8,7 @@
 #include <string>
 
 #include "toolkit/controls.hpp"
-#include "toolkit/modal_box_guard.hpp"
+#include "toolkit/signal_policy.hpp"
 #include "toolkit/x11_desktop.hpp"
 
 #if defined(SDL_VIDEO_DRIVER_WAYLAND)
