@@ -4,7 +4,6 @@
 #include "soundlib/failure.hpp"
 
 #include <dlfcn.h>
-#include <pthread.h>
 
 #include <condition_variable>
 #include <cstddef>
@@ -50,7 +49,7 @@ int OpenWithSdl(int device, const SDL_AudioSpec& wanted, SDL_AudioDeviceID& open
   return error;
 }
 
-extern "C" void* RunOpening(void* argument) {
+int SDLCALL RunOpening(void* argument) {
   const std::unique_ptr<std::shared_ptr<Opening>> held(static_cast<std::shared_ptr<Opening>*>(argument));
   Opening& opening = **held;
   SDL_AudioDeviceID opened = 0;
@@ -75,7 +74,7 @@ extern "C" void* RunOpening(void* argument) {
     opening.answered = true;
   }
   opening.answered_cv.notify_one();
-  return nullptr;
+  return 0;
 }
 
 // A thread left inside SDL runs our code again whenever SDL returns: from
@@ -87,17 +86,13 @@ void StayLoaded() {
   }
 }
 
+// An SDL thread: SDL frees what it keeps for a thread only for its own.
 void StartOpening(const std::shared_ptr<Opening>& opening) {
-  pthread_attr_t attributes;
-  if (pthread_attr_init(&attributes) != 0) throw Failure{BASSMOD_ERROR_MEMORY};
-  pthread_attr_setstacksize(&attributes, kOpeningStack);
-  pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED);
   auto held = std::make_unique<std::shared_ptr<Opening>>(opening);
-  pthread_t thread{};
-  const int started = pthread_create(&thread, &attributes, &RunOpening, held.get());
-  pthread_attr_destroy(&attributes);
-  if (started != 0) throw Failure{BASSMOD_ERROR_MEMORY};
+  SDL_Thread* thread = SDL_CreateThreadWithStackSize(&RunOpening, "bassmod-open", kOpeningStack, held.get());
+  if (thread == nullptr) throw Failure{BASSMOD_ERROR_MEMORY};
   static_cast<void>(held.release());  // the thread's now
+  SDL_DetachThread(thread);
 }
 
 }  // namespace
