@@ -2,11 +2,16 @@
 #include "app/intro.hpp"
 #include "toolkit/process.hpp"
 #include "toolkit/sdl_backend.hpp"
+#include "toolkit/signal_policy.hpp"
 
 int main() try {
+  tk::SignalPolicy signals;  // first: Ctrl-C and SIGTERM end the start, whatever it waits for
   if (!tk::OpenStandardDescriptors()) return 1;
   tk::SdlBackend backend;
-  return zenora::RunIntro(backend, tk::ProgramFolder(), [](zenora::ZENOrA& form) { return form.Loop().Run(); });
+  return zenora::RunIntro(backend, tk::ProgramFolder(), [&signals](zenora::ZENOrA& form) {
+    signals.Running();
+    return form.Loop().Run();
+  });
 } catch (...) {  // before there is a window to show a box on: no display, or no memory
   return tk::ReportUncaught(zenora::kProgramName);
 }

@@ -4,7 +4,9 @@
 
 #include <SDL.h>
 
+#include <chrono>
 #include <cstdint>
+#include <memory>
 
 namespace bassmod {
 
@@ -12,14 +14,36 @@ namespace bassmod {
 // the music, and fewer wake-ups.
 inline constexpr Uint16 output_buffer_frames = 2048;
 
-// SDL's audio subsystem is reference counted: the host uses SDL for its
-// window in the same process, so we only ever add and drop our own reference.
-class SdlAudioSubsystem {
+// How long starting and opening the output may take. A sound server that takes
+// the connection and then never answers (PipeWire's pulse server without its
+// session manager, a stopped server) keeps SDL waiting inside its open for
+// ever; a real one answers within a fraction of a second.
+inline constexpr std::chrono::milliseconds kOpenBound{3000};
+
+struct Opening;
+
+// Starts SDL's audio and opens an output on a thread of its own, waiting at
+// most the bound for it. Past the bound the output counts as not there
+// (BASSMOD_ERROR_DRIVER) and SDL's call is left behind on that thread: the
+// library stays loaded for good (the thread runs our code when SDL returns),
+// and should SDL ever answer, the thread closes what it opened. Until it has,
+// opening again fails at once rather than leave a second call behind.
+// Serialised by the caller.
+class OutputOpener {
  public:
-  SdlAudioSubsystem();  // throws Failure{BASSMOD_ERROR_DRIVER}
-  ~SdlAudioSubsystem();
-  SdlAudioSubsystem(const SdlAudioSubsystem&) = delete;
-  SdlAudioSubsystem& operator=(const SdlAudioSubsystem&) = delete;
+  constexpr explicit OutputOpener(std::chrono::milliseconds bound = kOpenBound) : bound_(bound) {}
+  OutputOpener(const OutputOpener&) = delete;
+  OutputOpener& operator=(const OutputOpener&) = delete;
+
+  // device: -1 the default output, 1..n the outputs SDL lists. The device
+  // comes with a reference on SDL's audio subsystem, both the caller's to
+  // close on its own thread. Throws Failure{BASSMOD_ERROR_DEVICE} or
+  // Failure{BASSMOD_ERROR_DRIVER}.
+  SDL_AudioDeviceID open(int device, const SDL_AudioSpec& wanted);
+
+ private:
+  std::chrono::milliseconds bound_;
+  std::shared_ptr<Opening> unanswered_;  // an opening given up on that SDL has not yet answered
 };
 
 // An open, running SDL output that pulls 16-bit stereo from a Player.
@@ -27,9 +51,8 @@ class SdlAudioSubsystem {
 // nothing of ours runs on the audio thread.
 class AudioOutput {
  public:
-  // device: -1 the default output, 1..n the outputs SDL lists.
-  // Throws Failure{BASSMOD_ERROR_DEVICE} or Failure{BASSMOD_ERROR_DRIVER}.
-  AudioOutput(int device, std::int32_t rate, Player& player);
+  // As OutputOpener::open, which it opens through.
+  AudioOutput(OutputOpener& opener, int device, std::int32_t rate, Player& player);
   ~AudioOutput();
   AudioOutput(const AudioOutput&) = delete;
   AudioOutput& operator=(const AudioOutput&) = delete;
@@ -37,7 +60,6 @@ class AudioOutput {
  private:
   static void callback(void* self, Uint8* stream, int bytes);
 
-  SdlAudioSubsystem subsystem_;
   Player& player_;
   std::int32_t rate_;
   SDL_AudioDeviceID device_ = 0;

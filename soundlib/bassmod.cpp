@@ -63,7 +63,7 @@ class Library {
         device = default_device_;
       }
       if (device != BASSMOD_DEVICE_NO_SOUND) {
-        output_.emplace(device, static_cast<std::int32_t>(rate), player_);
+        output_.emplace(opener_, device, static_cast<std::int32_t>(rate), player_);
         hook_process_exit();
       }
       rate_ = static_cast<std::int32_t>(rate);
@@ -230,6 +230,7 @@ class Library {
   int default_device_ = BASSMOD_DEVICE_DEFAULT;
   std::int32_t rate_ = 0;
   Player player_;
+  OutputOpener opener_;
   std::optional<AudioOutput> output_;  // declared after player_: closed before it goes
 };
 

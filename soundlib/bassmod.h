@@ -51,7 +51,9 @@ BASSMOD_API DWORD BASSMOD_GetVersion(void);
 
 /* Opens the output. device: BASSMOD_DEVICE_DEFAULT, BASSMOD_DEVICE_NO_SOUND, or
  * 1..n for the n outputs the system lists. freq: output rate in Hz. flags: none
- * are defined. */
+ * are defined. A sound server that does not answer within three seconds counts
+ * as no output (BASSMOD_ERROR_DRIVER); until it has answered, later calls fail
+ * so at once. */
 BASSMOD_API BOOL BASSMOD_Init(int device, DWORD freq, DWORD flags);
 
 /* Closes the output and frees the music; BASSMOD_Init may be called again. */

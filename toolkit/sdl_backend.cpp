@@ -6,7 +6,7 @@
 #include <string>
 
 #include "toolkit/controls.hpp"
-#include "toolkit/modal_box_guard.hpp"
+#include "toolkit/signal_policy.hpp"
 #include "toolkit/wayland_window.hpp"
 #include "toolkit/x11_window.hpp"
 

@@ -1,0 +1,140 @@
+#!/usr/bin/env bash
+# Real sound servers, each on a runtime folder of its own, run as an unprivileged user as they insist, and
+# the program as that user too, on this test's Xvfb.
+#   sound_servers.sh pulseaudio  PulseAudio with a null sink: the music recorded from its monitor (parec)
+#       follows the library's own render (the capture tool's video) in envelope; SIGTERM then ends it with 0
+#   sound_servers.sh pipewire    the same under PipeWire with its session manager, through SDL's pulse
+#       client and through its PipeWire one, recorded with pw-record
+#   sound_servers.sh stuck       PipeWire's pulse server without a session manager takes the stream and never
+#       starts it: within 5 s the box "Can't initialize digital sound system" (the very picture the library that
+#       always fails gives), status 1 once closed; SIGTERM or SIGINT 1 s into the start end it within a second
+#       (143, 130), as they do while the display never answers (a stopped X server)
+mode=${1:?pulseaudio, pipewire or stuck}
+case $mode in
+  pulseaudio) RW_TOOLS=(setpriv ffmpeg pulseaudio pactl parec) ;;
+  pipewire) RW_TOOLS=(setpriv ffmpeg pipewire pipewire-pulse wireplumber dbus-daemon pactl pw-record) ;;
+  *) RW_TOOLS=(setpriv pipewire pipewire-pulse) ;;
+esac
+source "$(dirname "$0")/lib.sh"
+
+chmod 711 "$RW_TMP" && install -d -o nobody -m 700 "$RW_TMP/xdg" "$RW_TMP/home"
+app=$(rw_copy_folder app) && chmod -R a+rX "$app"
+bus=unix:path=$RW_TMP/xdg/bus
+# as_user COMMAND...: in a subshell only (it execs, keeping the pid).
+as_user() {
+  exec setpriv --reuid=nobody --regid=nogroup --clear-groups env -i PATH=/usr/bin:/bin HOME="$RW_TMP/home" \
+    XDG_RUNTIME_DIR="$RW_TMP/xdg" DBUS_SESSION_BUS_ADDRESS="$bus" DISPLAY="$DISPLAY" "$@"
+}
+serve() { (as_user "${@:2}" >"$RW_TMP/$1.log" 2>&1) & RW_PIDS+=("$!"); }
+# start_intro [VARIABLE=VALUE...]: the program as the user, its pid in RW_PID.
+start_intro() {
+  RW_STATUS=""
+  (as_user "$@" "$app/ZENOrA_intro" >>"$RW_TMP/intro.log" 2>&1) &
+  RW_PID=$! && RW_PIDS+=("$RW_PID") && RW_STARTED=$(rw_now)
+}
+since() { echo $(( ($(rw_now) - $1) / 1000000 )); }
+
+# Linear loudness of FILE (ffmpeg input options before it) in 10 ms steps, one a line.
+envelope() {
+  ffmpeg -v error "${@:2}" -i "$1" -af "pan=mono|c0=0.5*c0+0.5*c1,asetnsamples=n=441:p=0,astats=metadata=1:reset=1,\
+ametadata=mode=print:key=lavfi.astats.Overall.RMS_level:file=-" -f null - |
+    sed -n 's/.*RMS_level=//p' | awk '{ print $1 ~ /inf/ ? 0 : exp($1 / 20 * log(10)) }'
+}
+# heard NAME: the raw recording $RW_TMP/NAME.raw, begun before the program, against the render: the lag (0 to 2 s)
+# at which the render's envelope follows it best; there, each whole second's correlation (within 50 ms, for a
+# server's brief gap under load), their median and the worst; and the level. Silence or noise never follow it.
+heard() {
+  read -r lag median worst level span < <(awk '
+    function corr(i, j, k,   sa, sb, saa, sbb, sab, x, y, t) {
+      for (t = 0; t < k; t++) { x = a[i + t]; y = b[j + t]; sa += x; sb += y; saa += x * x; sbb += y * y; sab += x * y }
+      return (sab - sa * sb / k) / sqrt((saa - sa * sa / k) * (sbb - sb * sb / k) + 1e-30)
+    }
+    FNR == NR { a[n++] = $1; next } { b[m++] = $1 }
+    END { k = n - 200 < m ? n - 200 : m; best = -2
+      if (k < 300) { print "none 0 0 0 " k * 10; exit }
+      for (lag = 0; lag <= 200; lag++) if ((r = corr(lag, 0, k)) > best) { best = r; at = lag }
+      for (w = 0; (w + 1) * 100 <= k; w++) { rs[w] = -2
+        for (d = -5; d <= 5; d++) if (at + d >= 0 && (r = corr(at + d + w * 100, w * 100, 100)) > rs[w]) rs[w] = r
+        for (i = w; i > 0 && rs[i - 1] > rs[i]; i--) { t = rs[i]; rs[i] = rs[i - 1]; rs[i - 1] = t } }
+      for (i = 0; i < k; i++) { sa += a[at + i]; sb += b[i] }
+      printf "%d %.3f %.3f %.2f %d\n", at * 10, w % 2 ? rs[(w - 1) / 2] : (rs[w / 2 - 1] + rs[w / 2]) / 2, rs[0],
+        sa / (sb + 1e-30), k * 10 }' <(envelope "$RW_TMP/$1.raw" -f s16le -ar 44100 -ac 2) <(envelope "$RW_TMP/ref/intro.mp4"))
+  rw_log "$1: the render matches from $lag ms into the recording, over $span ms: r $median a second (the worst $worst), level x$level"
+  awk -v r="$median" -v l="$level" 'BEGIN { exit !(r > 0.9 && l > 0.5 && l < 2) }' ||
+    rw_check_failed "$1: the music recorded is not the music rendered"
+}
+# record NAME RECORDER...: the intro's first 9 s as the server plays them, into $RW_TMP/NAME.raw; then SIGTERM.
+record() {
+  local name=$1 recorder
+  (as_user "${@:2}" >"$RW_TMP/$name.raw" 2>"$RW_TMP/$name-recorder.log") &
+  recorder=$! && RW_PIDS+=("$recorder")
+  sleep 0.3
+  start_intro ${driver:+SDL_AUDIODRIVER=$driver}
+  rw_wait_intro_window 10
+  sleep "$(awk -v ms="$(since "$RW_STARTED")" 'BEGIN { print ms < 9000 ? (9000 - ms) / 1000 : 0 }')"
+  kill -TERM "$RW_PID" && rw_wait_exit "$RW_PID" 5 && [ "$RW_STATUS" = 0 ] ||
+    rw_check_failed "$name: SIGTERM to the running intro: ${RW_STATUS:-still running}, not 0"
+  rw_stop_pid "$recorder"
+  heard "$name"
+}
+
+rw_start_xvfb
+case $mode in
+  pulseaudio | pipewire)
+    "$RW_BUILD/ZENOrA_capture" --out "$RW_TMP/ref" --video 10 --scale 1 >"$RW_TMP/capture.log" 2>&1 ||
+      rw_fail "the capture tool could not render the music"
+    if [ "$mode" = pulseaudio ]; then
+      serve pulseaudio pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no \
+        -L "module-native-protocol-unix auth-anonymous=1" -L "module-null-sink sink_name=zenora"
+      rw_until 10000 eval '(as_user pactl info) >/dev/null 2>&1' || rw_fail "PulseAudio did not start"
+      driver="" record pulseaudio parec -d zenora.monitor --latency-msec=50 --raw --format=s16le --rate=44100 --channels=2
+    else
+      serve dbus dbus-daemon --session --nofork --address="$bus"
+      rw_until 5000 test -S "$RW_TMP/xdg/bus" || rw_fail "no session bus"
+      serve pipewire pipewire && rw_until 5000 test -S "$RW_TMP/xdg/pipewire-0" || rw_fail "PipeWire did not start"
+      serve wireplumber wireplumber && serve pipewire-pulse pipewire-pulse
+      rw_until 10000 eval '(as_user pactl load-module module-null-sink sink_name=zenora) >/dev/null 2>&1' &&
+        rw_until 5000 eval '(as_user pactl set-default-sink zenora) 2>/dev/null' || rw_fail "no null sink in PipeWire"
+      for driver in pulseaudio pipewire; do
+        record "pipewire-$driver" pw-record -P stream.capture.sink=true --target zenora --rate 44100 --channels 2 -
+      done
+    fi
+    ;;
+  stuck)
+    rw_need_box_font
+    bad=$(rw_copy_folder bad) && cp "${ZENORA_TESTLIBS:-$RW_BUILD/testlibs}/initfail/libbassmod.so" "$bad/"
+    rw_start_intro "$bad"
+    box=$(rw_wait_window Error 10) || rw_fail "the library that always fails gave no box"
+    sleep 0.3 && rw_shot "$box" "$RW_TMP/initfail.png" && rw_click_ok "$box" && rw_wait_exit "$RW_PID" 5
+    serve pipewire pipewire && rw_until 5000 test -S "$RW_TMP/xdg/pipewire-0" || rw_fail "PipeWire did not start"
+    serve pipewire-pulse pipewire-pulse && rw_until 5000 test -S "$RW_TMP/xdg/pulse/native" ||
+      rw_fail "pipewire-pulse did not start"
+    for driver in pulseaudio pipewire; do
+      start_intro SDL_AUDIODRIVER=$driver
+      box=$(rw_wait_window Error 5) || rw_fail "$driver: no box within 5 s of the start"
+      rw_log "$driver: the box after $(since "$RW_STARTED") ms"
+      sleep 0.3 && rw_shot "$box" "$RW_TMP/$driver.png"
+      [ "$(rw_size "$box")" = "$("$RW_CONVERT" "$RW_TMP/initfail.png" -format '%w %h' info:)" ] &&
+        [ "$(rw_diff_inside "$RW_TMP/initfail.png" "$RW_TMP/$driver.png" 1000 1000 0 0)" = 0 ] ||
+        rw_check_failed "$driver: the box is not the one of a sound output that cannot be opened"
+      rw_click_ok "$box" && sent=$(rw_now)
+      rw_wait_exit "$RW_PID" 5 && [ "$RW_STATUS" = 1 ] || rw_check_failed "$driver: after the box: ${RW_STATUS:-still running}"
+      rw_log "$driver: ended $(since "$sent") ms after the click, status ${RW_STATUS:-none}"
+    done
+    # A second X server, stopped: it takes connections and never answers.
+    Xvfb -displayfd 4 -nolisten tcp 4>"$RW_TMP/silent-display" >"$RW_TMP/xvfb-silent.log" 2>&1 &
+    silent=$! && RW_PIDS+=("$silent")
+    rw_until 10000 test -s "$RW_TMP/silent-display" && kill -STOP "$silent" || rw_fail "no second X server"
+    for run in "pulseaudio TERM $DISPLAY" "pipewire INT $DISPLAY" "dummy TERM :$(cat "$RW_TMP/silent-display")"; do
+      read -r driver signal display <<<"$run"
+      DISPLAY=$display start_intro SDL_AUDIODRIVER="$driver"
+      sleep 1 && rw_alive "$RW_PID" && [ -z "$(rw_windows_titled Error)" ] && kill "-$signal" "$RW_PID" && sent=$(rw_now) ||
+        rw_fail "$driver on $display: ended or showed its box within a second of the start"
+      rw_wait_exit "$RW_PID" 1 && [ "$RW_STATUS" = $(( 128 + $(kill -l "$signal") )) ] ||
+        rw_check_failed "$driver on $display: SIG$signal 1 s into the start: ${RW_STATUS:-still running a second later}"
+      rw_log "$driver on $display: SIG$signal 1 s into the start: status ${RW_STATUS:-none} after $(since "$sent") ms"
+    done
+    kill -CONT "$silent"
+    ;;
+esac
+rw_finish
