@@ -17,14 +17,15 @@ ScreenPoint Project(const tk::Form& form, const Point3D& p, const Rotation& r, c
 
 double ProjectPoint(const tk::Form& form, const Point3D& p, double angleA, double angleB, double angleC, double xShift,
                     double zShift, double yShift, double k, int flag) {
-  const ScreenPoint screen = Project(form, p, Rotation(angleA, angleB, angleC), Shifts{xShift, zShift, yShift, k});
+  const ScreenPoint screen =
+      Project(form, p, Rotation::FromAngles(angleA, angleB, angleC), Shifts{xShift, zShift, yShift, k});
   return flag != 0 ? screen.y : screen.x;
 }
 
 void DrawModel(tk::Form& form, const EdgeTable& edges, double angleA, double angleB, double angleC, double k,
                double xShift, double zShift, double yShift, const std::function<void()>& yield) {
   form.Cls();
-  const Rotation rotation(angleA, angleB, angleC);
+  const Rotation rotation = Rotation::FromAngles(angleA, angleB, angleC);
   const Shifts shifts{xShift, zShift, yShift, k};
   // The table is fixed once the logo is built; the pass takes its extent once.
   const std::span<const Edge> table = edges.Edges();

@@ -15,13 +15,10 @@ double Radians(double degrees) { return degrees * std::numbers::pi / 180; }
 
 }  // namespace
 
-Rotation::Rotation(double angleA, double angleB, double angleC)
-    : cA(Cos(Radians(angleA))),
-      sA(Sin(Radians(angleA))),
-      cB(Cos(Radians(angleB))),
-      sB(Sin(Radians(angleB))),
-      cC(Cos(Radians(angleC))),
-      sC(Sin(Radians(angleC))) {}
+Rotation Rotation::FromAngles(double angleA, double angleB, double angleC) {
+  return {Cos(Radians(angleA)), Sin(Radians(angleA)), Cos(Radians(angleB)),
+          Sin(Radians(angleB)), Cos(Radians(angleC)), Sin(Radians(angleC))};
+}
 
 ScreenPoint Transform(const Point3D& p, const Rotation& r, const Shifts& s, float halfWidth, float halfHeight) {
   const double x = p.x;

@@ -7,7 +7,7 @@ namespace logo {
 // The sines and cosines of one set of angles (degrees). They depend on the
 // angles alone, so a drawing pass computes them once for its 96 projections.
 struct Rotation {
-  Rotation(double angleA, double angleB, double angleC);
+  static Rotation FromAngles(double angleA, double angleB, double angleC);
   double cA, sA, cB, sB, cC, sC;
 };
 
