@@ -35,7 +35,9 @@
 #include "toolkit/units.hpp"
 
 #if defined(__SIZEOF_FLOAT128__) && !defined(__EMSCRIPTEN__)
-#include <quadmath.h>
+// libquadmath's, declared here: clang does not see GCC's own quadmath.h.
+extern "C" __float128 sinq(__float128);
+extern "C" __float128 cosq(__float128);
 #endif
 
 namespace {
@@ -225,13 +227,14 @@ int main(int argc, char** argv) {
       return Usage();
     }
   }
-  if (!args.empty() && args[0] == "frames" && (numbers.size() == 1 || numbers.size() == 2) && numbers[0] > 0) {
+  if (args.empty()) return Usage();
+  if (args[0] == "frames" && (numbers.size() == 1 || numbers.size() == 2) && numbers[0] > 0) {
     Frames(numbers[0], numbers.size() == 2 && numbers[1] > 0 ? numbers[1] : 100000, with, against);
-  } else if (!args.empty() && args[0] == "degrees" && (numbers.size() == 2 || numbers.size() == 3) &&
-             numbers[0] < numbers[1]) {
-    Degrees(numbers[0], numbers[1], numbers.size() == 3 && numbers[2] > 0 ? numbers[2] : 1 << 20, with, against);
-  } else {
-    return Usage();
+    return 0;
   }
-  return 0;
+  if (args[0] == "degrees" && (numbers.size() == 2 || numbers.size() == 3) && numbers[0] < numbers[1]) {
+    Degrees(numbers[0], numbers[1], numbers.size() == 3 && numbers[2] > 0 ? numbers[2] : 1 << 20, with, against);
+    return 0;
+  }
+  return Usage();
 }
