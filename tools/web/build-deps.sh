@@ -15,8 +15,9 @@
 # entry, handed to apt with options for these commands only: the machine's apt
 # sources, lists and cache stay as they are.
 #
-# Measured on 2 cores (emscripten 3.1.6): fetch 2 s, SDL2 2 min 15 s,
-# SDL2_image 10 s, libopenmpt 2 min 5 s; about 4 min 30 s in all.
+# Measured on 2 cores shared with other builds (load about 4): fetch 2 s,
+# SDL2 333 s, SDL2_image 5 s, libopenmpt 272 s; 7 min of CPU in all, about
+# 4 min on 2 idle cores. More in docs/web-build.md.
 #
 # Everything this machine's Emscripten needs that plain emcc does not do by
 # itself is here and in the toolchain this script writes, each with its reason:
