@@ -18,9 +18,15 @@
 #   make format      formats every C and C++ file with clang-format
 #   make lint        clang-tidy with the checks of .clang-tidy over every compiled
 #                    source (program, tests, benchmarks, fuzzer); fails on any finding
+#   make web-deps    SDL2, SDL2_image and libopenmpt for WebAssembly, built from
+#                    Debian's source packages into build-web/deps (once; about 5 min)
+#   make web-check   the same small programs built natively and for WebAssembly, run
+#                    under Node: music samples, decoded images and the logo's drawn
+#                    coordinates must come out the same
 MAKEFLAGS += --no-print-directory
 
 BUILD      ?= build
+WEB_BUILD  ?= build-web
 ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
 JOBS       ?= 2
@@ -33,7 +39,7 @@ SANITIZER_ENV = ASAN_OPTIONS=$(ASAN_CHECKS) \
                 LSAN_OPTIONS=suppressions=$(CURDIR)/tools/lsan-suppressions.txt:print_suppressions=0 \
                 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
-.PHONY: all deps configure build run test clean timing test-asan fuzz fuzz-build soak gif video capture-bench install deb format format-check lint
+.PHONY: all deps configure build run test clean timing test-asan fuzz fuzz-build soak gif video capture-bench install deb format format-check lint web-deps web-check
 
 all: build
 
@@ -118,5 +124,17 @@ install: build
 deb: build
 	cd $(BUILD) && cpack -G DEB
 
+web-deps: deps
+	@JOBS=$(JOBS) bash tools/web/build-deps.sh $(WEB_BUILD)/deps
+
+WEB_DIR = $(abspath $(WEB_BUILD))
+web-check: web-deps
+	@cmake -S tests/web -B $(WEB_BUILD)/check-native -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@cmake --build $(WEB_BUILD)/check-native -j $(JOBS)
+	@cmake -S tests/web -B $(WEB_BUILD)/check -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	       -DCMAKE_TOOLCHAIN_FILE=$(WEB_DIR)/deps/toolchain.cmake -DZENORA_NATIVE_CHECKS=$(WEB_DIR)/check-native >/dev/null
+	@cmake --build $(WEB_BUILD)/check -j $(JOBS)
+	ctest --test-dir $(WEB_BUILD)/check --output-on-failure -j $(JOBS)
+
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(WEB_BUILD)

@@ -12,6 +12,7 @@ packages=(
   dpkg-dev file lintian appstream
   clang libclang-rt-14-dev valgrind clang-format clang-tidy
   pulseaudio pulseaudio-utils pipewire pipewire-bin pipewire-pulse wireplumber dbus-daemon
+  emscripten
 )
 
 missing=()
