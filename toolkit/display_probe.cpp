@@ -89,7 +89,7 @@ Finding TryWayland() {
   }
   // SDL's Wayland video does not start without one.
   if (!seat)
-    return Finding::Unusable("the Wayland compositor " + WaylandName() + " has no seat (no keyboard or pointer)");
+    return Finding::Unusable("the Wayland compositor " + WaylandName() + " has no seat, no keyboard or pointer");
   return Finding::Usable();
 }
 
