@@ -1,28 +1,32 @@
 #include "toolkit/display_probe.hpp"
 
 #include <X11/Xlib.h>
+#include <fcntl.h>
+#include <poll.h>
 #include <strings.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
 #include <wayland-client.h>
 
-#include <condition_variable>
+#include <cerrno>
+#include <csignal>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <exception>
-#include <mutex>
+#include <memory>
 #include <sstream>
-#include <system_error>
-#include <thread>
+#include <string_view>
 #include <vector>
 
 #include "toolkit/errors.hpp"
 
 namespace tk {
 
-void XDisplayCloser::operator()(_XDisplay* display) const { XCloseDisplay(display); }
-
 namespace {
 
+struct XDisplayCloser {
+  void operator()(Display* display) const { XCloseDisplay(display); }
+};
 using XDisplayPtr = std::unique_ptr<Display, XDisplayCloser>;
 
 struct WlDisplayCloser {
@@ -112,29 +116,26 @@ std::vector<std::string> Candidates() {
   return names;
 }
 
-// What the thread that connects shares with the caller, who may stop waiting for it.
-struct Attempt {
-  std::mutex mutex;
-  std::condition_variable finished;
-  bool done = false;
-  std::string connecting;  // the display being connected to, for the message
-  std::exception_ptr error;
-  std::string driver;  // once done: the first usable, or else
-  std::string why;     // what is wrong with the first that could not be used
-  XDisplayPtr x11;
-};
+// What the child tells, a line each: the display it is trying, then its
+// verdict: the driver to use, or none (with what is wrong, if anything).
+constexpr std::string_view kTrying = "trying ";
+constexpr std::string_view kUse = "use ";
+constexpr std::string_view kNone = "none ";
 
-void Connect(Attempt& attempt) {
-  std::string driver, why;
-  XDisplayPtr x11;
-  std::exception_ptr error;
+void Tell(int fd, std::string_view what, const std::string& text) {
+  const std::string line = std::string(what) + text + "\n";  // shorter than a pipe's atomic write
+  while (write(fd, line.data(), line.size()) < 0 && errno == EINTR) {
+  }
+}
+
+// Tries each candidate, tells, and keeps the connection it found until `hold` closes.
+[[noreturn]] void Try(const std::vector<std::string>& candidates, int report, int hold) noexcept {
   try {
-    for (const std::string& name : Candidates()) {
+    std::string driver, why;
+    XDisplayPtr x11;
+    for (const std::string& name : candidates) {
       const bool is_x11 = name == "x11";
-      {
-        const std::lock_guard lock(attempt.mutex);
-        attempt.connecting = is_x11 ? "the X display " + Env("DISPLAY") : "the Wayland display " + WaylandName();
-      }
+      Tell(report, kTrying, is_x11 ? "the X display " + Env("DISPLAY") : "the Wayland display " + WaylandName());
       Finding found = is_x11 ? TryX11() : TryWayland();
       if (found.kind == Finding::Kind::kUsable) {
         driver = name;
@@ -143,45 +144,77 @@ void Connect(Attempt& attempt) {
       }
       if (found.kind == Finding::Kind::kUnusable && why.empty()) why = std::move(found.why);
     }
-  } catch (...) {
-    error = std::current_exception();
+    Tell(report, driver.empty() ? kNone : kUse, driver.empty() ? why : driver);
+    char byte = 0;
+    while (read(hold, &byte, 1) != 0 && errno == EINTR) {
+    }
+  } catch (...) {  // out of memory: nothing told, which the parent takes for a failed attempt
   }
-  const std::lock_guard lock(attempt.mutex);
-  attempt.driver = std::move(driver);
-  attempt.why = std::move(why);
-  attempt.x11 = std::move(x11);
-  attempt.error = error;
-  attempt.done = true;
-  attempt.finished.notify_all();
+  _exit(0);
 }
 
 }  // namespace
 
 DisplayProbe::DisplayProbe(std::chrono::seconds limit) {
-  const auto attempt = std::make_shared<Attempt>();
-  std::thread worker;
-  try {
-    worker = std::thread([attempt] { Connect(*attempt); });
-  } catch (const std::system_error&) {
-    Connect(*attempt);  // no thread to be had (a tight memory limit): connect as SDL would, unbounded
+  const std::vector<std::string> candidates = Candidates();
+  if (candidates.empty()) return;
+  int report_ends[2], hold_ends[2];
+  if (pipe2(report_ends, O_CLOEXEC) != 0) return;  // no probe to be had: SDL connects unbounded, as ever
+  const UniqueFd report(report_ends[0]);
+  UniqueFd told(report_ends[1]);
+  if (pipe2(hold_ends, O_CLOEXEC) != 0) return;
+  UniqueFd held(hold_ends[0]);
+  child_.hold.Reset(hold_ends[1]);
+  const pid_t parent = getpid();
+  child_.pid = fork();
+  if (child_.pid < 0) return;
+  if (child_.pid == 0) {
+    // Ends with the program, however the program ends.
+    if (prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || getppid() != parent) _exit(0);
+    close(child_.hold.Get());
+    Try(candidates, told.Get(), held.Get());
   }
-  std::unique_lock lock(attempt->mutex);
-  if (!attempt->finished.wait_for(lock, limit, [&] { return attempt->done; })) {
-    const std::string silent = attempt->connecting;
-    lock.unlock();
-    worker.detach();  // blocked in a read that may never return: it ends with the process
-    throw NoDisplay(silent + " did not answer within " + std::to_string(limit.count()) + " s");
+  told.Reset();
+  held.Reset();
+
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  std::string lines, trying = "the display";
+  for (;;) {
+    for (std::size_t end; (end = lines.find('\n')) != std::string::npos; lines.erase(0, end + 1)) {
+      const std::string_view line = std::string_view(lines).substr(0, end);
+      if (line.starts_with(kTrying)) trying = line.substr(kTrying.size());
+      if (line.starts_with(kUse)) {
+        driver_ = line.substr(kUse.size());
+        return;
+      }
+      // No display serves: the first that cannot be used says why, rather
+      // than SDL crashing on it or passing it over.
+      if (line.starts_with(kNone)) {
+        if (line.size() > kNone.size()) throw NoDisplay(std::string(line.substr(kNone.size())));
+        return;
+      }
+    }
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    pollfd readable{report.Get(), POLLIN, 0};
+    const int ready = left.count() > 0 ? poll(&readable, 1, static_cast<int>(left.count())) : 0;
+    if (ready < 0 && errno == EINTR) continue;
+    if (ready <= 0) {
+      kill(child_.pid, SIGKILL);
+      throw NoDisplay(trying + " did not answer within " + std::to_string(limit.count()) + " s");
+    }
+    char chunk[256];
+    const ssize_t got = read(report.Get(), chunk, sizeof chunk);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) throw NoDisplay("connecting to " + trying + " failed");  // the attempt crashed
+    lines.append(chunk, static_cast<std::size_t>(got));
   }
-  lock.unlock();
-  if (worker.joinable()) worker.join();
-  if (attempt->error) std::rethrow_exception(attempt->error);
-  // No display serves: the first that cannot be used says why, rather than
-  // SDL crashing on it or passing it over.
-  if (attempt->driver.empty() && !attempt->why.empty()) throw NoDisplay(attempt->why);
-  driver_ = std::move(attempt->driver);
-  x11_ = std::move(attempt->x11);
 }
 
-DisplayProbe::~DisplayProbe() = default;
+DisplayProbe::Child::~Child() {
+  hold.Reset();
+  if (pid <= 0) return;
+  while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+  }
+}
 
 }  // namespace tk
