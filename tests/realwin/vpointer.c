@@ -5,7 +5,6 @@
  *   glide X Y N     there in N moves, 10 ms apart
  *   down BUTTON     press left, right or middle; up BUTTON releases it
  * Usage: rw_vpointer LAYOUT-WIDTH LAYOUT-HEIGHT */
-#define _POSIX_C_SOURCE 200809L
 #include <linux/input-event-codes.h>
 #include <stdio.h>
 #include <stdlib.h>
