@@ -58,9 +58,10 @@ SDL_HitTestResult DragArea(SDL_Window* /*window*/, const SDL_Point* point, void*
                                                                                     : SDL_HITTEST_NORMAL;
 }
 
-// The buttons other than the left one that drag.
-bool DragsSdl(Uint8 button) { return button == SDL_BUTTON_RIGHT || button == SDL_BUTTON_MIDDLE; }
-bool DragsEvdev(std::uint32_t button) { return button == BTN_RIGHT || button == BTN_MIDDLE; }
+// The buttons besides the left one that drag: by SDL's numbers, and by the
+// kernel's, which Wayland hands on.
+bool OtherDragButton(Uint8 sdl_button) { return sdl_button == SDL_BUTTON_RIGHT || sdl_button == SDL_BUTTON_MIDDLE; }
+bool OtherDragButtonCode(std::uint32_t code) { return code == BTN_RIGHT || code == BTN_MIDDLE; }
 
 }  // namespace
 
@@ -100,7 +101,7 @@ struct WaylandWindow::Seat {
   static void Button(void* data, wl_pointer* /*pointer*/, std::uint32_t serial, std::uint32_t /*time*/,
                      std::uint32_t button, std::uint32_t state) {
     const auto& self = *static_cast<Seat*>(data);
-    if (state != WL_POINTER_BUTTON_STATE_PRESSED || !DragsEvdev(button) || !self.over) return;
+    if (state != WL_POINTER_BUTTON_STATE_PRESSED || !OtherDragButtonCode(button) || !self.over) return;
     if (self.window.DragAreaAt(wl_fixed_to_int(self.x), wl_fixed_to_int(self.y))) self.window.Drag(self, serial);
   }
 
@@ -189,7 +190,7 @@ void WaylandWindow::Drag(const Seat& seat, std::uint32_t serial) {
 
 std::optional<MouseEvent> WaylandWindow::Pointer(const SDL_Event& e, ScreenPoint window_at) const {
   // The press went to the compositor (SDL's hit test keeps the left button's to itself).
-  if (e.type == SDL_MOUSEBUTTONDOWN && DragsSdl(e.button.button) && DragAreaAt(e.button.x, e.button.y)) {
+  if (e.type == SDL_MOUSEBUTTONDOWN && OtherDragButton(e.button.button) && DragAreaAt(e.button.x, e.button.y)) {
     return std::nullopt;
   }
   return DesktopWindow::Pointer(e, window_at);
