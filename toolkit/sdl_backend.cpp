@@ -6,6 +6,7 @@
 #include <string>
 
 #include "toolkit/controls.hpp"
+#include "toolkit/display_probe.hpp"
 #include "toolkit/signal_policy.hpp"
 #include "toolkit/wayland_window.hpp"
 #include "toolkit/x11_window.hpp"
@@ -29,6 +30,11 @@ std::unique_ptr<DesktopWindow> DesktopOf(SDL_Window& window, const Form& form) {
 }  // namespace
 
 SdlBackend::SdlBackend() : desktop_(std::make_unique<DesktopWindow>()) {
+  // SDL is handed only a display that has answered in time and that it can start on.
+  const DisplayProbe display(kDisplayTimeout);
+  if (!display.Driver().empty()) {
+    SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, display.Driver().c_str(), SDL_HINT_OVERRIDE);
+  }
   if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
     throw NoDisplay(SDL_GetError());
   }

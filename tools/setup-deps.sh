@@ -13,6 +13,7 @@ packages=(
   clang libclang-rt-14-dev valgrind clang-format clang-tidy
   pulseaudio pulseaudio-utils pipewire pipewire-bin pipewire-pulse wireplumber dbus-daemon
   emscripten
+  weston libwayland-bin python3
 )
 
 missing=()
