@@ -151,6 +151,8 @@ std::optional<Event> SdlBackend::Translate(const SDL_Event& e) {
 }
 
 std::optional<Event> SdlBackend::PollEvent() {
+  // Ctrl-C or SIGTERM while the loop runs: the program ends as if closed.
+  if (SignalPolicy::QuitAsked()) return Event{Event::Kind::Quit, {}};
   // The logo pass yields 24 times a tick: reading the display connection once
   // a millisecond is enough, and saves most of the system calls.
   if (const std::int64_t now = clock_.NowMs(); now != last_pump_ms_) {
