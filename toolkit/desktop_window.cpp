@@ -40,7 +40,7 @@ void DesktopWindow::ReadyOtherWindow() { throw NoDisplay(SDL_GetError()); }
 
 Queued DesktopWindow::Sort(SDL_Event& e) const { return e.type == SDL_MOUSEMOTION ? Queued::Move : Queued::Keep; }
 
-std::optional<MouseEvent> DesktopWindow::Pointer(const SDL_Event& e, ScreenPoint /*window_at*/,
+std::optional<MouseEvent> DesktopWindow::Pointer(const SDL_Event& e, ScreenPoint& /*window_at*/,
                                                  const PointerMap& map) const {
   return SdlPointer(e, map);
 }

@@ -66,8 +66,9 @@ class DesktopWindow {
   // pointer moves are SDL's own, nothing is of no use.
   virtual Queued Sort(SDL_Event& e) const;
   // The form's pointer event in e, if it is one: in form pixels, the window
-  // being at window_at and its coordinates mapping through map.
-  virtual std::optional<MouseEvent> Pointer(const SDL_Event& e, ScreenPoint window_at, const PointerMap& map) const;
+  // being at window_at (which an event telling where it really is sets) and
+  // its coordinates mapping through map.
+  virtual std::optional<MouseEvent> Pointer(const SDL_Event& e, ScreenPoint& window_at, const PointerMap& map) const;
   // Blocks until an event is pending or timeout_ms have passed; returns
   // whether it read the display meanwhile.
   virtual bool Wait(std::int64_t timeout_ms);

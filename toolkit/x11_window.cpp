@@ -93,16 +93,19 @@ std::int16_t ShiftState(unsigned int state) {
 
 // An XInput2 move or crossing as the core move it stands for: its data lives
 // only while SDL tells of it.
-XEvent CoreMove(Window window, double root_x, double root_y, const XIButtonState& buttons,
-                const XIModifierState& mods) {
+template <typename XiEvent>  // XIDeviceEvent, XIEnterEvent
+XEvent CoreMove(const XiEvent& move) {
   XEvent core{};
   core.xmotion.type = MotionNotify;
-  core.xmotion.window = window;
-  core.xmotion.x_root = static_cast<int>(std::floor(root_x));
-  core.xmotion.y_root = static_cast<int>(std::floor(root_y));
-  unsigned int state = static_cast<unsigned int>(mods.effective) & 0xFF;  // Shift to Mod5
+  core.xmotion.window = move.event;
+  core.xmotion.x = static_cast<int>(std::floor(move.event_x));
+  core.xmotion.y = static_cast<int>(std::floor(move.event_y));
+  core.xmotion.x_root = static_cast<int>(std::floor(move.root_x));
+  core.xmotion.y_root = static_cast<int>(std::floor(move.root_y));
+  unsigned int state = static_cast<unsigned int>(move.mods.effective) & 0xFF;  // Shift to Mod5
   for (int button = 1; button <= 5; ++button) {
-    if (button < buttons.mask_len * 8 && XIMaskIsSet(buttons.mask, button)) state |= Button1Mask << (button - 1);
+    if (button < move.buttons.mask_len * 8 && XIMaskIsSet(move.buttons.mask, button))
+      state |= Button1Mask << (button - 1);
   }
   core.xmotion.state = state;
   return core;
@@ -116,7 +119,7 @@ Queued SortXInput2(XEvent& x, int xi_opcode, Window window) {
     case XI_Motion: {
       const auto& move = *static_cast<const XIDeviceEvent*>(x.xcookie.data);
       if (move.event != window || (move.flags & XIPointerEmulated) != 0) return Queued::Drop;
-      x = CoreMove(move.event, move.root_x, move.root_y, move.buttons, move.mods);
+      x = CoreMove(move);
       return Queued::Move;
     }
     // Crossing the edge is a move too: a pointer that jumps in brings no other.
@@ -124,7 +127,7 @@ Queued SortXInput2(XEvent& x, int xi_opcode, Window window) {
     case XI_Leave: {
       const auto& crossing = *static_cast<const XIEnterEvent*>(x.xcookie.data);
       if (crossing.event != window) return Queued::Drop;
-      x = CoreMove(crossing.event, crossing.root_x, crossing.root_y, crossing.buttons, crossing.mods);
+      x = CoreMove(crossing);
       return Queued::Move;
     }
     default: return Queued::Drop;
@@ -269,30 +272,31 @@ Queued X11Window::Sort(SDL_Event& e) const {
   }
 }
 
-std::optional<MouseEvent> X11Window::Pointer(const SDL_Event& e, ScreenPoint window_at, const PointerMap& map) const {
+std::optional<MouseEvent> X11Window::Pointer(const SDL_Event& e, ScreenPoint& window_at, const PointerMap& map) const {
   if (e.type != SDL_SYSWMEVENT || e.syswm.msg == nullptr || e.syswm.msg->subsystem != SDL_SYSWM_X11) {
     return std::nullopt;
   }
   const XEvent& x = e.syswm.msg->msg.x11.event;
+  // Where a move with no button held happened against where the window was
+  // then; with one held, where it went against where the window is now.
+  const auto move = [&](int x_event, int y_event, int x_root, int y_root, unsigned int state) {
+    const bool held = ButtonMask(state) != 0;
+    return MouseEvent{MouseEvent::Kind::Move, map.FormX(held ? x_root - window_at.x : x_event),
+                      map.FormY(held ? y_root - window_at.y : y_event), ButtonMask(state), ShiftState(state)};
+  };
   switch (x.type) {
     case ButtonPress:
     case ButtonRelease: {
       const std::int16_t button = ButtonBit(x.xbutton.button);
       if (button == 0) return std::nullopt;
-      // Where it happened, against where the window was then: the
-      // coordinates the server gave it, not where the pointer is by now.
+      if (x.type == ButtonPress) window_at = {x.xbutton.x_root - x.xbutton.x, x.xbutton.y_root - x.xbutton.y};
       return MouseEvent{x.type == ButtonPress ? MouseEvent::Kind::Down : MouseEvent::Kind::Up, map.FormX(x.xbutton.x),
                         map.FormY(x.xbutton.y), button, ShiftState(x.xbutton.state)};
     }
-    case MotionNotify:
-      return MouseEvent{MouseEvent::Kind::Move, map.FormX(x.xmotion.x_root - window_at.x),
-                        map.FormY(x.xmotion.y_root - window_at.y), ButtonMask(x.xmotion.state),
-                        ShiftState(x.xmotion.state)};
+    case MotionNotify: return move(x.xmotion.x, x.xmotion.y, x.xmotion.x_root, x.xmotion.y_root, x.xmotion.state);
     case EnterNotify:
     case LeaveNotify:
-      return MouseEvent{MouseEvent::Kind::Move, map.FormX(x.xcrossing.x_root - window_at.x),
-                        map.FormY(x.xcrossing.y_root - window_at.y), ButtonMask(x.xcrossing.state),
-                        ShiftState(x.xcrossing.state)};
+      return move(x.xcrossing.x, x.xcrossing.y, x.xcrossing.x_root, x.xcrossing.y_root, x.xcrossing.state);
     default: return std::nullopt;
   }
 }

@@ -26,11 +26,13 @@ int ChooseScale(const char* gdk_scale, const char* xft_dpi);
 // - the scale and the place: the desktop's whole factor (ChooseScale), the
 //   window wholly on the work area of its screen (OpenOnScreen);
 // - every size of the icon with its transparency (_NET_WM_ICON);
-// - the pointer as the server sent it: presses and releases where they
-//   happened against where the window was then; moves and crossings of the
-//   edge by where they went on the screen against where the window is now (a
-//   drag may have moved it since), each counting, a warp too, even where SDL
-//   sees the same spot of a window that follows the pointer and drops it;
+// - the pointer as the server sent it: presses, releases and moves with no
+//   button held where they happened against where the window was then (a
+//   press tells where the window really is, whatever moves were asked for);
+//   moves and crossings of the edge with a button held by where they went on
+//   the screen against where the window is now (a drag may have moved it
+//   since), each counting, a warp too, even where SDL sees the same spot of a
+//   window that follows the pointer and drops it;
 // - crossings through XInput2, and no core crossing or focus events, where
 //   the server has XInput2: SDL ungrabs the pointer at each of those it sees,
 //   which ends the grab a press gives the window, and the release then goes
@@ -51,7 +53,7 @@ class X11Window final : public DesktopWindow {
   void ReadyOtherWindow() override;
   void Place(SDL_Window& window, ScreenPoint at) override;
   Queued Sort(SDL_Event& e) const override;
-  std::optional<MouseEvent> Pointer(const SDL_Event& e, ScreenPoint window_at, const PointerMap& map) const override;
+  std::optional<MouseEvent> Pointer(const SDL_Event& e, ScreenPoint& window_at, const PointerMap& map) const override;
   bool Wait(std::int64_t timeout_ms) override;
 
  private:

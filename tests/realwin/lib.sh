@@ -63,10 +63,14 @@ rw_start_xvfb() {
   # SDL marks a borderless window by Motif hints only where the atom exists, as on every desktop.
   xprop -root -f _MOTIF_WM_HINTS 32c -set _MOTIF_WM_HINTS 0 && xprop -root -remove _MOTIF_WM_HINTS
   if [[ $RW_WM = openbox || $RW_WM = fluxbox ]]; then
+    # fluxbox in a home of its own, without a wallpaper (which it would complain of in a window).
+    mkdir -p "$RW_TMP/.fluxbox" && echo 'background: none' >"$RW_TMP/.fluxbox/overlay"
     if [ "$RW_WM" = openbox ]; then openbox --sm-disable; else HOME=$RW_TMP fluxbox -no-slit; fi >"$RW_TMP/$RW_WM.log" 2>&1 &
     RW_PIDS+=("$!")
     rw_until 10000 eval 'RW_WM_WINDOW=$(xprop -root _NET_SUPPORTING_WM_CHECK | grep -o "0x[0-9a-f]*")' ||
       rw_fail "$RW_WM did not take over $DISPLAY"
+    # fluxbox names itself before it manages windows: its work area comes after.
+    rw_until 10000 eval 'xprop -root _NET_WORKAREA | grep -q =' || rw_fail "$RW_WM published no work area"
   fi
   rw_log "Xvfb on $DISPLAY, window manager: $RW_WM"
 }
@@ -103,7 +107,7 @@ rw_windows() {
 # The mapped ones (not the window manager's own) as "ID<TAB>NAME"; the ids of those titled $1.
 rw_shown() {
   rw_windows | while IFS=$'\t' read -r id name rest; do
-    [ "$id" != "$RW_WM_WINDOW" ] && [[ $(timeout 2 xwininfo -id "$id" 2>&1) = *IsViewable* ]] && printf '%s\t%s\n' "$id" "$name"
+    if [ "$id" != "$RW_WM_WINDOW" ] && [[ $(timeout 2 xwininfo -id "$id" 2>&1) = *IsViewable* ]]; then printf '%s\t%s\n' "$id" "$name"; fi
   done
 }
 rw_windows_titled() { rw_shown | awk -F'\t' -v t="$1" '$2 == t {print $1}'; }
