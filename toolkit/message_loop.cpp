@@ -101,16 +101,16 @@ void MessageLoop::Show() {
 
 bool MessageLoop::HandlePending() {
   backend_.SyncWindow(form_);
-  bool handled = false;
-  bool left = false;
-  for (int n = 0; input_depth_ < kInputNesting; ++n) {
-    if (n == kEventsPerPass) {
-      left = true;
+  int taken = 0;
+  while (auto event = backend_.PollEvent()) {
+    // Input waits for the next pass past kEventsPerPass, and for a shallower
+    // one while kInputNesting mouse handlers run.
+    if (taken == kEventsPerPass || (input_depth_ >= kInputNesting && event->kind == Event::Kind::Mouse)) {
+      backend_.Unpoll(*event);
+      input_left_ = true;
       break;
     }
-    auto event = backend_.PollEvent();
-    if (!event) break;
-    handled = true;
+    ++taken;
     if (event->kind == Event::Kind::Quit) End(0);
     if (event->kind == Event::Kind::Moved) {
       form_.Move(PixelsToTwips(event->left), PixelsToTwips(event->top));
@@ -120,13 +120,13 @@ bool MessageLoop::HandlePending() {
     }
     backend_.SyncWindow(form_);
   }
-  input_left_ = left;
-  return timers_.FireDue() || handled;
+  return timers_.FireDue() || taken > 0;
 }
 
 void MessageLoop::DoEvents() { HandlePending(); }
 
 std::int64_t MessageLoop::Step() {
+  input_left_ = false;
   if (HandlePending()) PresentFrame();
   if (input_left_) return 0;
   const auto next = timers_.NextDue();

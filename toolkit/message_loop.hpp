@@ -89,7 +89,7 @@ class MessageLoop {
   Surface frame_;
   std::vector<Rect> unshown_;  // painted into frame_, not yet presented
   int input_depth_ = 0;        // mouse handlers running, one inside another's yield
-  bool input_left_ = false;    // the last pass ended with input still pending
+  bool input_left_ = false;    // a pass of this step ended with input maybe pending
 };
 
 }  // namespace tk

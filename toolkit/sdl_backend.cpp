@@ -132,8 +132,8 @@ void SdlBackend::MakeWindow(const Form& form) {
   if (window_at_ != ScreenPoint{r.x, r.y}) SDL_SetWindowPosition(window_.get(), window_at_.x, window_at_.y);
   // Opened elsewhere than the form's place (to be on the screen): the form's Left and Top follow.
   form_at_ = {FloorDiv(window_at_.x, n), FloorDiv(window_at_.y, n)};
-  opened_.reset();
-  if (form_at_ != ScreenPoint{r.x, r.y}) opened_ = Event{Event::Kind::Moved, {}, form_at_.x, form_at_.y};
+  again_.reset();
+  if (form_at_ != ScreenPoint{r.x, r.y}) again_ = Event{Event::Kind::Moved, {}, form_at_.x, form_at_.y};
 }
 
 void SdlBackend::Show(const Form& form) {
@@ -231,7 +231,7 @@ std::optional<Event> SdlBackend::Translate(const SDL_Event& e) {
 }
 
 std::optional<Event> SdlBackend::PollEvent() {
-  if (opened_) return std::exchange(opened_, std::nullopt);
+  if (again_) return std::exchange(again_, std::nullopt);
   if (!events_) return std::nullopt;
   // The logo pass yields 24 times a tick: reading the display connection once
   // a millisecond is enough, and saves most of the system calls.

@@ -75,6 +75,7 @@ class SdlBackend final : public Backend {
   void Show(const Form& form) override;
   void SyncWindow(const Form& form) override;
   std::optional<Event> PollEvent() override;
+  void Unpoll(const Event& event) override { again_ = event; }
   void WaitEvent(std::int64_t timeout_ms) override;
   void Present(const Surface& frame, std::span<const Rect> changed) override;
   void MessageBox(std::string_view title, std::string_view prompt, int style) override;
@@ -100,7 +101,7 @@ class SdlBackend final : public Backend {
   ScreenPoint window_at_;
   ScreenPoint form_at_;
   std::vector<ScreenPoint> asked_;  // moves asked for, not yet reported done
-  std::optional<Event> opened_;     // the place the window opened at, where not the form's
+  std::optional<Event> again_;      // put back, or the place the window opened at where not the form's
   int frame_w_ = 0;                 // the form's size in pixels
   int frame_h_ = 0;
   PointerMap map_;                // as of the events translated so far
