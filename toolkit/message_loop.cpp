@@ -62,7 +62,7 @@ void MouseRouter::Route(Form& form, const MouseEvent& e) {
       break;
     }
     case MouseEvent::Kind::Move: {
-      for (const std::int16_t button : {1, 2, 4}) {
+      for (const std::int16_t button : {std::int16_t{1}, std::int16_t{2}, std::int16_t{4}}) {
         if ((buttons_ & ~e.button & button) != 0) Release(form, e, button, false);
       }
       // Outside the window a move reaches only the control holding the pointer.
