@@ -11,7 +11,7 @@ packages=(
   xvfb xdotool x11-apps x11-utils x11-xserver-utils imagemagick xfonts-base desktop-file-utils openbox sway
   dpkg-dev file lintian appstream
   clang libclang-rt-14-dev valgrind clang-format clang-tidy
-  libxi-dev libxtst-dev fluxbox cage grim
+  libxi-dev libxtst-dev fluxbox wmctrl cage grim
 )
 
 missing=()

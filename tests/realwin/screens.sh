@@ -12,6 +12,7 @@
 #   screens.sh cage | cage-wayland  under the cage kiosk compositor (XWayland, or native Wayland without
 #                  DISPLAY), which gives the window its output's size: the frame at 3x, centred, black around
 [[ $* = cage* ]] && RW_TOOLS=(cage grim setpriv)
+[[ $* = resized && ${RW_WM:-} = fluxbox ]] && RW_TOOLS=(wmctrl)
 source "$(dirname "$0")/lib.sh"
 mode=${1:?a screen, resized, depth30, depth8, cage or cage-wayland}
 
