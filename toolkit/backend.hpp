@@ -49,6 +49,8 @@ class Backend {
   // places the window reports having been moved to).
   virtual void SyncWindow(const Form& form) = 0;
   virtual std::optional<Event> PollEvent() = 0;
+  // Puts back the event PollEvent gave last, to come first again.
+  virtual void Unpoll(const Event& event) = 0;
   // Blocks until an event is pending or timeout_ms have passed.
   virtual void WaitEvent(std::int64_t timeout_ms) = 0;
   // Shows the frame; only the changed rectangles differ from the last one.

@@ -1,5 +1,7 @@
 #include "toolkit/desktop_window.hpp"
 
+#include "toolkit/errors.hpp"
+
 namespace tk {
 
 namespace {
@@ -34,8 +36,13 @@ std::int16_t ShiftState() {
 
 void DesktopWindow::Place(SDL_Window& window, ScreenPoint at) { SDL_SetWindowPosition(&window, at.x, at.y); }
 
-std::optional<MouseEvent> DesktopWindow::Pointer(const SDL_Event& e, ScreenPoint /*window_at*/) const {
-  return SdlPointer(e, Scale());
+void DesktopWindow::ReadyOtherWindow() { throw NoDisplay(SDL_GetError()); }
+
+Queued DesktopWindow::Sort(SDL_Event& e) const { return e.type == SDL_MOUSEMOTION ? Queued::Move : Queued::Keep; }
+
+std::optional<MouseEvent> DesktopWindow::Pointer(const SDL_Event& e, ScreenPoint& /*window_at*/,
+                                                 const PointerMap& map) const {
+  return SdlPointer(e, map);
 }
 
 bool DesktopWindow::Wait(std::int64_t timeout_ms) {
@@ -43,17 +50,17 @@ bool DesktopWindow::Wait(std::int64_t timeout_ms) {
   return true;
 }
 
-std::optional<MouseEvent> DesktopWindow::SdlPointer(const SDL_Event& e, int scale) {
+std::optional<MouseEvent> DesktopWindow::SdlPointer(const SDL_Event& e, const PointerMap& map) {
   switch (e.type) {
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP: {
       const std::int16_t button = ButtonBit(e.button.button);
       if (button == 0) return std::nullopt;
       return MouseEvent{e.type == SDL_MOUSEBUTTONDOWN ? MouseEvent::Kind::Down : MouseEvent::Kind::Up,
-                        FloorDiv(e.button.x, scale), FloorDiv(e.button.y, scale), button, ShiftState()};
+                        map.FormX(e.button.x), map.FormY(e.button.y), button, ShiftState()};
     }
     case SDL_MOUSEMOTION:
-      return MouseEvent{MouseEvent::Kind::Move, FloorDiv(e.motion.x, scale), FloorDiv(e.motion.y, scale),
+      return MouseEvent{MouseEvent::Kind::Move, map.FormX(e.motion.x), map.FormY(e.motion.y),
                         ButtonMask(e.motion.state), ShiftState()};
     default: return std::nullopt;
   }

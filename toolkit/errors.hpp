@@ -33,6 +33,13 @@ class NoDisplay : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// A display that cannot show the window (its screen's depth), with the whole
+// sentence saying why.
+class DisplayUnfit : public NoDisplay {
+ public:
+  using NoDisplay::NoDisplay;
+};
+
 // Thrown by an immediate end of the program; carries the exit status.
 struct ProgramEnd {
   int status = 0;

@@ -11,8 +11,12 @@ void HeadlessBackend::Show(const Form& form) {
 }
 
 void HeadlessBackend::SyncWindow(const Form& form) {
-  window_x_ = TwipsToPixels(form.Left());
-  window_y_ = TwipsToPixels(form.Top());
+  // Each pass of the loop asks: convert only a place that changed.
+  if (form.Left() == synced_left_ && form.Top() == synced_top_) return;
+  synced_left_ = form.Left();
+  synced_top_ = form.Top();
+  window_x_ = TwipsToPixels(synced_left_);
+  window_y_ = TwipsToPixels(synced_top_);
 }
 
 void HeadlessBackend::Present(const Surface& frame, std::span<const Rect> changed) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <deque>
+#include <limits>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -36,6 +37,7 @@ class HeadlessBackend final : public Backend {
   void Show(const Form& form) override;
   void SyncWindow(const Form& form) override;
   std::optional<Event> PollEvent() override;
+  void Unpoll(const Event& event) override { events_.push_front(event); }
   void WaitEvent(std::int64_t timeout_ms) override;
   void Present(const Surface& frame, std::span<const Rect> changed) override;
   void MessageBox(std::string_view title, std::string_view prompt, int style) override;
@@ -48,6 +50,8 @@ class HeadlessBackend final : public Backend {
   std::string title_;
   int window_x_ = 0;
   int window_y_ = 0;
+  float synced_left_ = std::numeric_limits<float>::quiet_NaN();  // the form's place converted last
+  float synced_top_ = std::numeric_limits<float>::quiet_NaN();
   Surface last_frame_;
   std::vector<Box> boxes_;
 };

@@ -31,6 +31,18 @@ void Raise(const MouseHandler& handler, Control& target, Form& form, const Mouse
   handler(e.button, e.shift, static_cast<float>(x) * scale, static_cast<float>(y) * scale);
 }
 
+// Counts a mouse handler running for as long as it runs.
+class InputHandler {
+ public:
+  explicit InputHandler(int& depth) : depth_(depth) { ++depth_; }
+  ~InputHandler() { --depth_; }
+  InputHandler(const InputHandler&) = delete;
+  InputHandler& operator=(const InputHandler&) = delete;
+
+ private:
+  int& depth_;
+};
+
 Control& Target(Form& form, int x, int y) {
   Control* hit = form.ChildAt(x, y);
   return hit ? *hit : form;
@@ -50,22 +62,31 @@ void MouseRouter::Route(Form& form, const MouseEvent& e) {
       break;
     }
     case MouseEvent::Kind::Move: {
+      for (const std::int16_t button : {std::int16_t{1}, std::int16_t{2}, std::int16_t{4}}) {
+        if ((buttons_ & ~e.button & button) != 0) Release(form, e, button, false);
+      }
       // Outside the window a move reaches only the control holding the pointer.
       if (!captured_ && !form.ClientRect().Contains(e.x, e.y)) break;
       Control& target = captured_ ? *captured_ : Target(form, e.x, e.y);
       Raise(target.MouseMove, target, form, e);
       break;
     }
-    case MouseEvent::Kind::Up: {
-      Control* pressed = captured_;
-      Control& target = pressed ? *pressed : Target(form, e.x, e.y);
-      buttons_ = static_cast<std::int16_t>(buttons_ & ~e.button);
-      if (buttons_ == 0) captured_ = nullptr;
-      Raise(target.MouseUp, target, form, e);
-      // A click is a press and a release on the same control.
-      if (pressed && captured_ == nullptr && &Target(form, e.x, e.y) == pressed && pressed->Click) pressed->Click();
-      break;
-    }
+    case MouseEvent::Kind::Up: Release(form, e, e.button, true); break;
+  }
+}
+
+void MouseRouter::Release(Form& form, const MouseEvent& e, std::int16_t button, bool click) {
+  Control* pressed = captured_;
+  Control& target = pressed ? *pressed : Target(form, e.x, e.y);
+  buttons_ = static_cast<std::int16_t>(buttons_ & ~button);
+  if (buttons_ == 0) captured_ = nullptr;
+  MouseEvent up = e;
+  up.kind = MouseEvent::Kind::Up;
+  up.button = button;
+  Raise(target.MouseUp, target, form, up);
+  // A click is a press and a release on the same control.
+  if (click && pressed && captured_ == nullptr && &Target(form, e.x, e.y) == pressed && pressed->Click) {
+    pressed->Click();
   }
 }
 
@@ -80,24 +101,34 @@ void MessageLoop::Show() {
 
 bool MessageLoop::HandlePending() {
   backend_.SyncWindow(form_);
-  bool handled = false;
+  int taken = 0;
   while (auto event = backend_.PollEvent()) {
-    handled = true;
+    // Input waits for the next pass past kEventsPerPass, and for a shallower
+    // one while kInputNesting mouse handlers run.
+    if (taken == kEventsPerPass || (input_depth_ >= kInputNesting && event->kind == Event::Kind::Mouse)) {
+      backend_.Unpoll(*event);
+      input_left_ = true;
+      break;
+    }
+    ++taken;
     if (event->kind == Event::Kind::Quit) End(0);
     if (event->kind == Event::Kind::Moved) {
       form_.Move(PixelsToTwips(event->left), PixelsToTwips(event->top));
     } else {
+      const InputHandler running(input_depth_);
       router_.Route(form_, event->mouse);
     }
     backend_.SyncWindow(form_);
   }
-  return timers_.FireDue() || handled;
+  return timers_.FireDue() || taken > 0;
 }
 
 void MessageLoop::DoEvents() { HandlePending(); }
 
 std::int64_t MessageLoop::Step() {
+  input_left_ = false;
   if (HandlePending()) PresentFrame();
+  if (input_left_) return 0;
   const auto next = timers_.NextDue();
   return next ? std::max<std::int64_t>(*next - NowMs(), 0) : kIdleMs;
 }

@@ -57,6 +57,8 @@ int ReportCurrent(Backend* backend, std::string_view program_name) noexcept {
     ShowRuntimeError(backend, program_name, error.Number(), error.what());
   } catch (const std::bad_alloc&) {
     ShowRuntimeError(backend, program_name, kOutOfMemory, "Out of memory");
+  } catch (const DisplayUnfit& error) {
+    WriteLine({program_name, ": ", error.what()});
   } catch (const NoDisplay& error) {
     ReportNoDisplay(program_name, error.what());
   } catch (const std::exception& error) {

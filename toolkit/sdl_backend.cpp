@@ -4,6 +4,7 @@
 #include <cstring>
 #include <iostream>
 #include <string>
+#include <utility>
 
 #include "toolkit/controls.hpp"
 #include "toolkit/display_probe.hpp"
@@ -28,6 +29,59 @@ std::unique_ptr<DesktopWindow> DesktopOf(SDL_Window& window, const Form& form) {
 }
 
 }  // namespace
+
+SdlEventQueue::SdlEventQueue(Sort sort) : sort_(std::move(sort)), mark_(SDL_RegisterEvents(1)) {
+  if (mark_ == static_cast<Uint32>(-1)) mark_ = 0;
+  SDL_SetEventFilter(Filter, this);
+}
+
+SdlEventQueue::~SdlEventQueue() { SDL_SetEventFilter(nullptr, nullptr); }
+
+int SDLCALL SdlEventQueue::Filter(void* self, SDL_Event* event) {
+  auto& queue = *static_cast<SdlEventQueue*>(self);
+  if (std::this_thread::get_id() != queue.pumping_) return 1;
+  switch (queue.sort_(*event)) {
+    case Queued::Drop: return 0;
+    case Queued::Move: return queue.Hold(*event) ? 0 : 1;
+    case Queued::Keep: break;
+  }
+  queue.open_ = false;
+  return 1;
+}
+
+bool SdlEventQueue::Hold(const SDL_Event& event) {
+  if (!open_) {
+    // The run's place in the queue (SDL adds it without asking the filter).
+    SDL_Event mark{};
+    mark.type = mark_;
+    if (mark_ == 0 || SDL_PeepEvents(&mark, 1, SDL_ADDEVENT, 0, 0) != 1) return false;
+    runs_.emplace_back();
+    open_ = true;
+  }
+  Held& newest = runs_.back();
+  newest.event = event;
+  if (event.type == SDL_SYSWMEVENT) newest.msg = *event.syswm.msg;
+  return true;
+}
+
+const SDL_Event* SdlEventQueue::Take(const Held& held) {
+  current_ = held;
+  if (current_.event.type == SDL_SYSWMEVENT) current_.event.syswm.msg = &current_.msg;
+  return &current_.event;
+}
+
+const SDL_Event* SdlEventQueue::Next() {
+  SDL_Event e;
+  if (SDL_PeepEvents(&e, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) != 1) return nullptr;
+  if (e.type != mark_ || mark_ == 0 || runs_.empty()) {
+    current_.event = e;
+    return &current_.event;
+  }
+  const SDL_Event* oldest = Take(runs_.front());
+  runs_.pop_front();
+  if (runs_.empty()) open_ = false;  // it was the last run: the next move starts one
+  return oldest;
+}
 
 SdlBackend::SdlBackend() : desktop_(std::make_unique<DesktopWindow>()) {
   // SDL is handed only a display that has answered in time and that it can start on.
@@ -55,15 +109,16 @@ SdlBackend::SdlBackend() : desktop_(std::make_unique<DesktopWindow>()) {
 }
 
 SdlBackend::~SdlBackend() {
+  events_.reset();  // before what its sorting asks
   desktop_.reset();
   window_.reset();
   SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
 }
 
-void SdlBackend::Show(const Form& form) {
+void SdlBackend::MakeWindow(const Form& form) {
+  events_.reset();
+  desktop_ = std::make_unique<DesktopWindow>();
   const Rect r = form.PixelRect();
-  form_at_ = {r.x, r.y};
-  window_at_ = {r.x, r.y};
   window_.reset(SDL_CreateWindow(form.Caption().c_str(), r.x, r.y, r.w, r.h, window_flags_));
   if (!window_) throw NoDisplay(SDL_GetError());
   // The largest image for any desktop; some desktops get them all.
@@ -76,24 +131,42 @@ void SdlBackend::Show(const Form& form) {
     if (icon) SDL_SetWindowIcon(window_.get(), icon.get());
   }
   desktop_ = DesktopOf(*window_, form);
-  if (const int n = desktop_->Scale(); n > 1) {
-    window_at_ = {Clamp(static_cast<long long>(r.x) * n), Clamp(static_cast<long long>(r.y) * n)};
-    SDL_SetWindowSize(window_.get(), r.w * n, r.h * n);
-    SDL_SetWindowPosition(window_.get(), window_at_.x, window_at_.y);
+  events_ = std::make_unique<SdlEventQueue>([this](SDL_Event& e) { return desktop_->Sort(e); });
+  const int n = desktop_->Scale();
+  window_at_ = desktop_->OpenAt({r.x, r.y});
+  if (n > 1) SDL_SetWindowSize(window_.get(), r.w * n, r.h * n);
+  if (window_at_ != ScreenPoint{r.x, r.y}) SDL_SetWindowPosition(window_.get(), window_at_.x, window_at_.y);
+  // Opened elsewhere than the form's place (to be on the screen): the form's Left and Top follow.
+  form_at_ = {FloorDiv(window_at_.x, n), FloorDiv(window_at_.y, n)};
+  again_.reset();
+  if (form_at_ != ScreenPoint{r.x, r.y}) again_ = Event{Event::Kind::Moved, {}, form_at_.x, form_at_.y};
+}
+
+void SdlBackend::Show(const Form& form) {
+  const Rect r = form.PixelRect();
+  frame_w_ = r.w;
+  frame_h_ = r.h;
+  MakeWindow(form);
+  if (SDL_GetWindowSurface(window_.get()) == nullptr) {
+    // Pixels SDL cannot draw into: once more, as the desktop readies it.
+    desktop_->ReadyOtherWindow();
+    MakeWindow(form);
+    if (SDL_GetWindowSurface(window_.get()) == nullptr) throw NoDisplay(SDL_GetError());
   }
-  if (SDL_GetWindowSurface(window_.get()) == nullptr) throw NoDisplay(SDL_GetError());
   SDL_ShowWindow(window_.get());
   if (desktop_->PlacesWindow()) PlaceWindow();  // again once shown: a window manager may have placed it elsewhere
   desktop_->Shown(*window_);
+  MapPointer();
 }
 
 void SdlBackend::SyncWindow(const Form& form) {
   if (!window_ || !desktop_->PlacesWindow()) return;
   const ScreenPoint to{TwipsToPixels(form.Left()), TwipsToPixels(form.Top())};
   if (to == form_at_) return;
-  // By whole form pixels from where the window is: a place the desktop chose
-  // between two of them stays as it is.
-  const int n = desktop_->Scale();
+  // By whole form pixels as shown from where the window is: a place the
+  // desktop chose between two of them stays as it is, and the grabbed point
+  // stays under the pointer.
+  const int n = map_.layout.scale;
   window_at_ = {Clamp(window_at_.x + static_cast<long long>(to.x - form_at_.x) * n),
                 Clamp(window_at_.y + static_cast<long long>(to.y - form_at_.y) * n)};
   form_at_ = to;
@@ -105,6 +178,16 @@ void SdlBackend::SyncWindow(const Form& form) {
 }
 
 void SdlBackend::PlaceWindow() { desktop_->Place(*window_, window_at_); }
+
+void SdlBackend::MapPointer() {
+  int w = 0, h = 0, pixels_w = 0, pixels_h = 0;
+  SDL_GetWindowSize(window_.get(), &w, &h);
+  SDL_GetWindowSizeInPixels(window_.get(), &pixels_w, &pixels_h);
+  map_.layout = FitFrame(frame_w_, frame_h_, pixels_w, pixels_h);
+  map_.pixels = w > 0 ? pixels_w : 1;
+  map_.units = w > 0 ? w : 1;
+  desktop_->Mapped(map_);
+}
 
 std::optional<Event> SdlBackend::WindowMoved(ScreenPoint to) {
   if (!desktop_->PlacesWindow()) return std::nullopt;
@@ -135,8 +218,12 @@ std::optional<Event> SdlBackend::Translate(const SDL_Event& e) {
         case SDL_WINDOWEVENT_EXPOSED:
           if (window_) SDL_UpdateWindowSurface(window_.get());
           return std::nullopt;
-        // A new size (a new output scale on Wayland) comes with a new surface.
-        case SDL_WINDOWEVENT_SIZE_CHANGED: shown_ = nullptr; return std::nullopt;
+        // A new size (given by the desktop, or a new output scale on Wayland)
+        // comes with a new surface and a new layout.
+        case SDL_WINDOWEVENT_SIZE_CHANGED:
+          shown_ = nullptr;
+          if (window_) MapPointer();
+          return std::nullopt;
         case SDL_WINDOWEVENT_MOVED: return WindowMoved({e.window.data1, e.window.data2});
         default: return std::nullopt;
       }
@@ -144,7 +231,7 @@ std::optional<Event> SdlBackend::Translate(const SDL_Event& e) {
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP:
     case SDL_MOUSEMOTION:
-      if (auto mouse = desktop_->Pointer(e, window_at_)) return Event{Event::Kind::Mouse, *mouse};
+      if (auto mouse = desktop_->Pointer(e, window_at_, map_)) return Event{Event::Kind::Mouse, *mouse};
       return std::nullopt;
     default: return std::nullopt;
   }
@@ -153,15 +240,16 @@ std::optional<Event> SdlBackend::Translate(const SDL_Event& e) {
 std::optional<Event> SdlBackend::PollEvent() {
   // Ctrl-C or SIGTERM while the loop runs: the program ends as if closed.
   if (SignalPolicy::QuitAsked()) return Event{Event::Kind::Quit, {}};
+  if (again_) return std::exchange(again_, std::nullopt);
+  if (!events_) return std::nullopt;
   // The logo pass yields 24 times a tick: reading the display connection once
   // a millisecond is enough, and saves most of the system calls.
   if (const std::int64_t now = clock_.NowMs(); now != last_pump_ms_) {
     SDL_PumpEvents();
     last_pump_ms_ = now;
   }
-  SDL_Event e;
-  while (SDL_PeepEvents(&e, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0) {
-    if (auto event = Translate(e)) return event;
+  while (const SDL_Event* e = events_->Next()) {
+    if (auto event = Translate(*e)) return event;
   }
   return std::nullopt;
 }
@@ -171,11 +259,12 @@ void SdlBackend::WaitEvent(std::int64_t timeout_ms) {
   last_pump_ms_ = desktop_->Wait(timeout_ms) ? clock_.NowMs() : -1;
 }
 
-void SdlBackend::CopyScaled(const Surface& frame, const Rect& area, SDL_Surface& screen, int n) {
+void SdlBackend::CopyScaled(const Surface& frame, const Rect& area, SDL_Surface& screen, const FrameLayout& layout) {
+  const int n = layout.scale;
   const int bytes = screen.format->BytesPerPixel;
   const Pixel* from = frame.Pixels().data() + static_cast<std::size_t>(area.y) * frame.Width() + area.x;
-  auto* to = static_cast<Uint8*>(screen.pixels) + static_cast<std::ptrdiff_t>(area.y) * n * screen.pitch +
-             static_cast<std::ptrdiff_t>(area.x) * n * bytes;
+  auto* to = static_cast<Uint8*>(screen.pixels) + static_cast<std::ptrdiff_t>(layout.y + area.y * n) * screen.pitch +
+             static_cast<std::ptrdiff_t>(layout.x + area.x * n) * bytes;
   if (n == 1) {
     SDL_ConvertPixels(area.w, area.h, SDL_PIXELFORMAT_RGB888, from, frame.Width() * 4, screen.format->format, to,
                       screen.pitch);
@@ -196,20 +285,35 @@ void SdlBackend::CopyScaled(const Surface& frame, const Rect& area, SDL_Surface&
 void SdlBackend::Present(const Surface& frame, std::span<const Rect> changed) {
   SDL_Surface* screen = window_ ? SDL_GetWindowSurface(window_.get()) : nullptr;
   if (screen == nullptr || frame.Width() == 0 || frame.Height() == 0) return;
-  // A surface not presented into yet holds nothing of ours: all of the frame.
+  const FrameLayout layout = FitFrame(frame.Width(), frame.Height(), screen->w, screen->h);
+  // A surface not presented into yet holds nothing of ours, and a frame
+  // moved in it leaves its old place: all of the window, black around.
   const Rect all = frame.Bounds();
-  const std::span<const Rect> areas = screen == shown_ ? changed : std::span<const Rect>(&all, 1);
+  const bool whole = screen != shown_ || layout != shown_layout_;
+  const std::span<const Rect> areas = whole ? std::span<const Rect>(&all, 1) : changed;
   if (areas.empty()) return;
   shown_ = screen;
-  const int n = std::max(1, std::min(screen->w / frame.Width(), screen->h / frame.Height()));
+  shown_layout_ = layout;
   rects_.clear();
-  for (const Rect& area : areas) {
-    const Rect r = area.Intersect(all);
-    if (r.Empty()) continue;
-    CopyScaled(frame, r, *screen, n);
-    rects_.push_back(SDL_Rect{r.x * n, r.y * n, r.w * n, r.h * n});
+  const Rect window_rect{0, 0, screen->w, screen->h};
+  const Rect frame_rect{layout.x, layout.y, frame.Width() * layout.scale, frame.Height() * layout.scale};
+  const bool margins = frame_rect.Intersect(window_rect) != window_rect;
+  if (whole && margins) {
+    SDL_FillRect(screen, nullptr, SDL_MapRGB(screen->format, 0, 0, 0));
+    rects_.push_back(SDL_Rect{0, 0, screen->w, screen->h});
   }
-  SDL_UpdateWindowSurfaceRects(window_.get(), rects_.data(), static_cast<int>(rects_.size()));
+  // Only what lies in the window: at 1x the frame may be larger than it.
+  const Rect visible = layout.scale == 1 ? Rect{-layout.x, -layout.y, screen->w, screen->h} : all;
+  for (const Rect& area : areas) {
+    const Rect r = area.Intersect(all).Intersect(visible);
+    if (r.Empty()) continue;
+    CopyScaled(frame, r, *screen, layout);
+    if (!(whole && margins)) {
+      rects_.push_back(SDL_Rect{layout.x + r.x * layout.scale, layout.y + r.y * layout.scale, r.w * layout.scale,
+                                r.h * layout.scale});
+    }
+  }
+  if (!rects_.empty()) SDL_UpdateWindowSurfaceRects(window_.get(), rects_.data(), static_cast<int>(rects_.size()));
   if (first_present_ms_ < 0) first_present_ms_ = clock_.NowMs();
 }
 

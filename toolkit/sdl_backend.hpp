@@ -1,6 +1,9 @@
 #pragma once
 
+#include <deque>
+#include <functional>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "toolkit/backend.hpp"
@@ -8,16 +11,59 @@
 #include "toolkit/errors.hpp"
 #include "toolkit/sdl_handles.hpp"
 
+#include <SDL_syswm.h>
+
 namespace tk {
+
+// SDL's event queue as the form's input wants it. Of a run of pointer moves
+// only the newest is kept, in the place of the run; presses, releases and
+// every other event keep their order and their place; events of no use are
+// never queued. So a flood of moves (an 8 kHz mouse, a program stopped for a
+// while) neither fills SDL's queue, where a release behind it would be lost,
+// nor holds the form up with places the pointer has left.
+//
+// It sorts each event as SDL is about to queue it (SDL's event filter), on
+// the thread that pumps them; other threads' events pass as they are. A run
+// of moves leaves a mark in SDL's queue, so waits see it.
+class SdlEventQueue {
+ public:
+  using Sort = std::function<Queued(SDL_Event&)>;
+
+  explicit SdlEventQueue(Sort sort);  // SDL's events are started
+  ~SdlEventQueue();
+  SdlEventQueue(const SdlEventQueue&) = delete;
+  SdlEventQueue& operator=(const SdlEventQueue&) = delete;
+
+  // The next event, without pumping; valid until the next call.
+  const SDL_Event* Next();
+
+ private:
+  struct Held {
+    SDL_Event event;
+    SDL_SysWMmsg msg;  // a window system's event is SDL's only while it is queued
+  };
+  static int SDLCALL Filter(void* self, SDL_Event* event);
+  bool Hold(const SDL_Event& event);
+  const SDL_Event* Take(const Held& held);
+
+  Sort sort_;
+  std::thread::id pumping_ = std::this_thread::get_id();
+  Uint32 mark_;            // SDL's event type of a run's place; 0: none to be had
+  std::deque<Held> runs_;  // the newest move of each run, oldest first
+  bool open_ = false;      // the last run may still grow
+  Held current_{};
+};
 
 // A real borderless window through SDL2, presenting into the window's own
 // pixels. What the desktop adds beyond SDL (X11Window, WaylandWindow) is
 // chosen once, when the window is made.
 //
-// The window is scaled by the desktop's whole factor N: every frame pixel
-// shows as an N x N block, and the pointer and the window's place are mapped
-// back to form pixels. Where the program places the window, the form's Left
-// and Top follow every move the desktop makes of it.
+// The window asks for the desktop's whole factor N and opens where the
+// desktop says (wholly on the screen). Whatever size it gets, the frame shows
+// at the largest whole scale that fits, centred, black around (FitFrame); the
+// pointer maps back through the same layout, and a drag moves the window by
+// whole frame pixels of it. Where the program places the window, the form's
+// Left and Top follow every move the desktop makes of it.
 class SdlBackend final : public Backend {
  public:
   SdlBackend();  // throws NoDisplay
@@ -29,6 +75,7 @@ class SdlBackend final : public Backend {
   void Show(const Form& form) override;
   void SyncWindow(const Form& form) override;
   std::optional<Event> PollEvent() override;
+  void Unpoll(const Event& event) override { again_ = event; }
   void WaitEvent(std::int64_t timeout_ms) override;
   void Present(const Surface& frame, std::span<const Rect> changed) override;
   void MessageBox(std::string_view title, std::string_view prompt, int style) override;
@@ -37,22 +84,30 @@ class SdlBackend final : public Backend {
   std::int64_t FirstPresentMs() const { return first_present_ms_; }
 
  private:
+  void MakeWindow(const Form& form);
   void PlaceWindow();  // at window_at_
+  void MapPointer();   // through the layout of the window's size now
   std::optional<Event> Translate(const SDL_Event& e);
   std::optional<Event> WindowMoved(ScreenPoint to);
-  void CopyScaled(const Surface& frame, const Rect& area, SDL_Surface& screen, int n);
+  void CopyScaled(const Surface& frame, const Rect& area, SDL_Surface& screen, const FrameLayout& layout);
 
   SteadyClock clock_;
   Uint32 window_flags_ = 0;
   std::unique_ptr<SDL_Window, SdlWindowDeleter> window_;
   std::unique_ptr<DesktopWindow> desktop_;
+  std::unique_ptr<SdlEventQueue> events_;  // once the window is made
   // Where the window is, in display pixels: what the platform reported last,
   // or the program asked for since; and the form's place it stands for.
   ScreenPoint window_at_;
   ScreenPoint form_at_;
   std::vector<ScreenPoint> asked_;  // moves asked for, not yet reported done
-  SDL_Surface* shown_ = nullptr;    // the window surface last presented into
-  std::vector<Pixel> row_;          // one row of N x N blocks
+  std::optional<Event> again_;      // put back, or the place the window opened at where not the form's
+  int frame_w_ = 0;                 // the form's size in pixels
+  int frame_h_ = 0;
+  PointerMap map_;                // as of the events translated so far
+  SDL_Surface* shown_ = nullptr;  // the window surface last presented into
+  FrameLayout shown_layout_;      // and the frame's place in it
+  std::vector<Pixel> row_;        // one row of N x N blocks
   std::vector<SDL_Rect> rects_;
   std::int64_t first_present_ms_ = -1;
   std::int64_t last_pump_ms_ = -1;

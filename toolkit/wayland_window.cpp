@@ -144,7 +144,7 @@ WaylandWindow::WaylandWindow(SDL_Window& window, wl_display& display, wl_surface
 
 WaylandWindow::~WaylandWindow() { SDL_SetWindowHitTest(&window_, nullptr, nullptr); }
 
-bool WaylandWindow::DragAreaAt(int x, int y) const { return form_.OwnSurfaceAt(x, y); }
+bool WaylandWindow::DragAreaAt(int x, int y) const { return form_.OwnSurfaceAt(map_.FormX(x), map_.FormY(y)); }
 
 void WaylandWindow::BindSeats() {
   // The globals are listed on a queue of our own, so that nothing of SDL's is
@@ -188,12 +188,13 @@ void WaylandWindow::Drag(const Seat& seat, std::uint32_t serial) {
   wl_display_flush(&display_);
 }
 
-std::optional<MouseEvent> WaylandWindow::Pointer(const SDL_Event& e, ScreenPoint window_at) const {
+std::optional<MouseEvent> WaylandWindow::Pointer(const SDL_Event& e, ScreenPoint& window_at,
+                                                 const PointerMap& map) const {
   // The press went to the compositor (SDL's hit test keeps the left button's to itself).
   if (e.type == SDL_MOUSEBUTTONDOWN && OtherDragButton(e.button.button) && DragAreaAt(e.button.x, e.button.y)) {
     return std::nullopt;
   }
-  return DesktopWindow::Pointer(e, window_at);
+  return DesktopWindow::Pointer(e, window_at, map);
 }
 
 // (SDL tells the compositor no size limits of a window that cannot be resized;

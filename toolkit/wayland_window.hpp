@@ -36,9 +36,11 @@ class WaylandWindow final : public DesktopWindow {
 
   bool PlacesWindow() const override { return false; }
   void Shown(SDL_Window& window) override;
-  std::optional<MouseEvent> Pointer(const SDL_Event& e, ScreenPoint window_at) const override;
+  void Mapped(const PointerMap& map) override { map_ = map; }
+  std::optional<MouseEvent> Pointer(const SDL_Event& e, ScreenPoint& window_at, const PointerMap& map) const override;
 
-  // Whether a press at (x, y), in the window's own units, is the compositor's to drag with.
+  // Whether a press at (x, y), in the window's own units, is the compositor's
+  // to drag with: on the form's own surface as the frame shows in the window.
   bool DragAreaAt(int x, int y) const;
 
  private:
@@ -52,7 +54,8 @@ class WaylandWindow final : public DesktopWindow {
   wl_surface& surface_;
   const Form& form_;
   std::vector<std::unique_ptr<Seat>> seats_;
-  int width_ = 0;  // the window's one size, in form pixels
+  PointerMap map_;  // from the window's units to form pixels
+  int width_ = 0;   // the window's one size, in form pixels
   int height_ = 0;
 };
 

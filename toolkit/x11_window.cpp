@@ -8,9 +8,12 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xresource.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XInput2.h>
 #include <poll.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -19,6 +22,7 @@
 #include <vector>
 
 #include "toolkit/controls.hpp"
+#include "toolkit/errors.hpp"
 
 namespace tk {
 
@@ -26,7 +30,8 @@ static_assert(std::is_same_v<Window, unsigned long>, "X11Window keeps Xlib's Win
 
 namespace {
 
-constexpr int kXiMotion = 6;  // XInput2's XI_Motion
+// Beyond any screen made: a bad setting must not ask for a window of gigapixels.
+constexpr int kMaxScale = 64;
 
 struct XrmDeleter {
   void operator()(XrmDatabase db) const { XrmDestroyDatabase(db); }
@@ -86,11 +91,52 @@ std::int16_t ShiftState(unsigned int state) {
   return shift;
 }
 
+// An XInput2 move or crossing as the core move it stands for: its data lives
+// only while SDL tells of it.
+template <typename XiEvent>  // XIDeviceEvent, XIEnterEvent
+XEvent CoreMove(const XiEvent& move) {
+  XEvent core{};
+  core.xmotion.type = MotionNotify;
+  core.xmotion.window = move.event;
+  core.xmotion.x = static_cast<int>(std::floor(move.event_x));
+  core.xmotion.y = static_cast<int>(std::floor(move.event_y));
+  core.xmotion.x_root = static_cast<int>(std::floor(move.root_x));
+  core.xmotion.y_root = static_cast<int>(std::floor(move.root_y));
+  unsigned int state = static_cast<unsigned int>(move.mods.effective) & 0xFF;  // Shift to Mod5
+  for (int button = 1; button <= 5; ++button) {
+    if (button < move.buttons.mask_len * 8 && XIMaskIsSet(move.buttons.mask, button))
+      state |= Button1Mask << (button - 1);
+  }
+  core.xmotion.state = state;
+  return core;
+}
+
+// What an XInput2 event of window is, rewritten as the core move it stands for.
+Queued SortXInput2(XEvent& x, int xi_opcode, Window window) {
+  if (x.xcookie.extension != xi_opcode || x.xcookie.data == nullptr) return Queued::Drop;
+  switch (x.xcookie.evtype) {
+    // SDL's own moves, with no button held (during a press the server sends the core ones).
+    case XI_Motion: {
+      const auto& move = *static_cast<const XIDeviceEvent*>(x.xcookie.data);
+      if (move.event != window || (move.flags & XIPointerEmulated) != 0) return Queued::Drop;
+      x = CoreMove(move);
+      return Queued::Move;
+    }
+    // Crossing the edge is a move too: a pointer that jumps in brings no other.
+    case XI_Enter:
+    case XI_Leave: {
+      const auto& crossing = *static_cast<const XIEnterEvent*>(x.xcookie.data);
+      if (crossing.event != window) return Queued::Drop;
+      x = CoreMove(crossing);
+      return Queued::Move;
+    }
+    default: return Queued::Drop;
+  }
+}
+
 }  // namespace
 
-int ChooseScale(const char* gdk_scale, const char* xft_dpi, int limit) {
-  // Beyond any screen made: a bad setting must not ask for a window of gigapixels.
-  constexpr int kMaxScale = 64;
+int ChooseScale(const char* gdk_scale, const char* xft_dpi) {
   int scale = 0;
   if (gdk_scale != nullptr && *gdk_scale != '\0' && std::strspn(gdk_scale, "0123456789") == std::strlen(gdk_scale)) {
     scale = static_cast<int>(std::min(std::strtol(gdk_scale, nullptr, 10), static_cast<long>(kMaxScale)));
@@ -102,7 +148,7 @@ int ChooseScale(const char* gdk_scale, const char* xft_dpi, int limit) {
       scale = static_cast<int>(std::clamp(std::floor(dpi / 96), 1.0, double{kMaxScale}));
     }
   }
-  return std::clamp(scale, 1, std::max(limit, 1));
+  return std::clamp(scale, 1, kMaxScale);
 }
 
 std::unique_ptr<X11Window> X11Window::Attach(SDL_Window& window, const Form& form) {
@@ -117,15 +163,82 @@ X11Window::X11Window(SDL_Window& window, Display* display, Window x_window, cons
   int first_event = 0, first_error = 0;
   if (!XQueryExtension(display_, "XInputExtension", &xi_opcode_, &first_event, &first_error)) xi_opcode_ = -1;
 
+  // The work area of the screen the window opens on, where the desktop names one.
   const Rect r = form.PixelRect();
-  SDL_Rect screen{0, 0, r.w, r.h};
-  SDL_GetDisplayBounds(std::max(SDL_GetWindowDisplayIndex(&window), 0), &screen);
+  const int screen = std::max(SDL_GetWindowDisplayIndex(&window), 0);
+  SDL_Rect area{r.x, r.y, r.w, r.h};
+  if (SDL_GetDisplayUsableBounds(screen, &area) != 0 || SDL_RectEmpty(&area)) SDL_GetDisplayBounds(screen, &area);
   const std::string dpi = XftDpi(display_);
-  scale_ = ChooseScale(SDL_getenv("GDK_SCALE"), dpi.empty() ? nullptr : dpi.c_str(),
-                       std::min(screen.w / std::max(r.w, 1), screen.h / std::max(r.h, 1)));
+  opening_ = OpenOnScreen(r, ChooseScale(SDL_getenv("GDK_SCALE"), dpi.empty() ? nullptr : dpi.c_str()),
+                          {area.x, area.y, area.w, area.h});
 
   SetIcons(display_, x_window_, form.Icon());
   SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
+  SelectEvents();
+}
+
+void X11Window::SelectEvents() {
+  // The version SDL asked for on this connection: the server holds a client to its first.
+  int major = 2, minor = 2;
+  if (xi_opcode_ < 0 || XIQueryVersion(display_, &major, &minor) != Success || major < 2) {
+    xi_opcode_ = -1;
+    return;
+  }
+  std::array<unsigned char, XIMaskLen(XI_LASTEVENT)> bits{};
+  const auto select = [&](Window window) {
+    XIEventMask mask{XIAllMasterDevices, static_cast<int>(bits.size()), bits.data()};
+    XISelectEvents(display_, window, &mask, 1);
+  };
+  // SDL's raw events on the root serve only its relative mouse mode, which
+  // the form never takes: each would be one more event a move in a flood.
+  select(DefaultRootWindow(display_));
+  // Crossings through XInput2, added to what SDL selected on the window (its
+  // moves and touches), which this replaces; and no core ones, nor focus.
+  int count = 0;
+  if (XIEventMask* selected = XIGetSelectedEvents(display_, x_window_, &count)) {
+    for (int i = 0; i < count; ++i) {
+      if (selected[i].deviceid != XIAllMasterDevices) continue;
+      std::copy_n(selected[i].mask, std::min<std::size_t>(bits.size(), selected[i].mask_len), bits.begin());
+    }
+    XFree(selected);
+  }
+  XISetMask(bits.data(), XI_Enter);
+  XISetMask(bits.data(), XI_Leave);
+  select(x_window_);
+  XWindowAttributes attributes{};
+  if (XGetWindowAttributes(display_, x_window_, &attributes) != 0) {
+    XSelectInput(display_, x_window_,
+                 attributes.your_event_mask & ~(EnterWindowMask | LeaveWindowMask | FocusChangeMask));
+  }
+}
+
+void X11Window::ReadyOtherWindow() {
+  // SDL draws only into pixels it knows (not 30 bits to the pixel): a
+  // true-colour visual of 24 or 32 bits, if the screen has one, which the
+  // server shows converted to the screen's.
+  XVisualInfo want{};
+  want.screen = DefaultScreen(display_);
+  want.c_class = TrueColor;
+  int count = 0;
+  const std::unique_ptr<XVisualInfo, int (*)(void*)> visuals(
+      XGetVisualInfo(display_, VisualScreenMask | VisualClassMask, &want, &count), XFree);
+  for (const int depth : {24, 32}) {
+    for (int i = 0; visuals && i < count; ++i) {
+      const XVisualInfo& v = visuals.get()[i];
+      if (v.depth == depth && v.red_mask == 0xFF0000 && v.green_mask == 0xFF00 && v.blue_mask == 0xFF) {
+        SDL_SetHint(SDL_HINT_VIDEO_X11_WINDOW_VISUALID, std::to_string(v.visualid).c_str());
+        return;
+      }
+    }
+  }
+  Visual* own = DefaultVisual(display_, want.screen);
+  const int bits = DefaultDepth(display_, want.screen);
+  const char* kind = own->c_class == TrueColor     ? "true colour"
+                     : own->c_class == DirectColor ? "direct colour"
+                     : own->c_class == PseudoColor ? "a colour map"
+                                                   : "a fixed map or greys";
+  throw DisplayUnfit("the display's screen has " + std::to_string(bits) + " bits to the pixel (" + kind +
+                     ") and no true-colour visual of 24 or 32 bits: the window's colours cannot be shown there");
 }
 
 void X11Window::Place(SDL_Window& /*window*/, ScreenPoint at) {
@@ -134,58 +247,58 @@ void X11Window::Place(SDL_Window& /*window*/, ScreenPoint at) {
   XFlush(display_);
 }
 
-std::optional<MouseEvent> X11Window::Pointer(const SDL_Event& e, ScreenPoint window_at) const {
+Queued X11Window::Sort(SDL_Event& e) const {
   switch (e.type) {
-    case SDL_SYSWMEVENT: return ServerPointer(*e.syswm.msg, window_at);
-    // Taken as the server sent them.
+    // The pointer is read from the server's own events; SDL's readings of them are of no use.
+    case SDL_MOUSEMOTION:
     case SDL_MOUSEBUTTONDOWN:
-    case SDL_MOUSEBUTTONUP: return std::nullopt;
-    // Only the moves the server sends through XInput2, with no button held
-    // (the hover): where they happened, against where the window was then.
-    case SDL_MOUSEMOTION: return FromXInput2() ? SdlPointer(e, scale_) : std::nullopt;
-    default: return std::nullopt;
+    case SDL_MOUSEBUTTONUP:
+    case SDL_MOUSEWHEEL: return Queued::Drop;
+    case SDL_SYSWMEVENT: break;
+    default: return Queued::Keep;
+  }
+  if (e.syswm.msg == nullptr || e.syswm.msg->subsystem != SDL_SYSWM_X11) return Queued::Drop;
+  XEvent& x = e.syswm.msg->msg.x11.event;
+  if (getenv("ZDEBUG")) fprintf(stderr, "x %d %d\n", x.type, x.type == GenericEvent ? x.xcookie.evtype : 0);
+  if (x.type == GenericEvent) return SortXInput2(x, xi_opcode_, x_window_);
+  if (x.xany.window != x_window_) return Queued::Drop;
+  switch (x.type) {
+    case ButtonPress:
+    case ButtonRelease: return Queued::Keep;
+    case MotionNotify:
+    case EnterNotify:
+    case LeaveNotify: return Queued::Move;
+    default: return Queued::Drop;
   }
 }
 
-std::optional<MouseEvent> X11Window::ServerPointer(const SDL_SysWMmsg& message, ScreenPoint window_at) const {
-  if (message.subsystem != SDL_SYSWM_X11) return std::nullopt;
-  const XEvent& x = message.msg.x11.event;
-  if (x.type == GenericEvent || x.xany.window != x_window_) return std::nullopt;
+std::optional<MouseEvent> X11Window::Pointer(const SDL_Event& e, ScreenPoint& window_at, const PointerMap& map) const {
+  if (e.type != SDL_SYSWMEVENT || e.syswm.msg == nullptr || e.syswm.msg->subsystem != SDL_SYSWM_X11) {
+    return std::nullopt;
+  }
+  const XEvent& x = e.syswm.msg->msg.x11.event;
+  // Where a move with no button held happened against where the window was
+  // then; with one held, where it went against where the window is now.
+  const auto move = [&](int x_event, int y_event, int x_root, int y_root, unsigned int state) {
+    const bool held = ButtonMask(state) != 0;
+    return MouseEvent{MouseEvent::Kind::Move, map.FormX(held ? x_root - window_at.x : x_event),
+                      map.FormY(held ? y_root - window_at.y : y_event), ButtonMask(state), ShiftState(state)};
+  };
   switch (x.type) {
     case ButtonPress:
     case ButtonRelease: {
       const std::int16_t button = ButtonBit(x.xbutton.button);
       if (button == 0) return std::nullopt;
-      // Where it happened, against where the window was then: the
-      // coordinates the server gave it, not where the pointer is by now.
-      return MouseEvent{x.type == ButtonPress ? MouseEvent::Kind::Down : MouseEvent::Kind::Up,
-                        FloorDiv(x.xbutton.x, scale_), FloorDiv(x.xbutton.y, scale_), button,
-                        ShiftState(x.xbutton.state)};
+      if (x.type == ButtonPress) window_at = {x.xbutton.x_root - x.xbutton.x, x.xbutton.y_root - x.xbutton.y};
+      return MouseEvent{x.type == ButtonPress ? MouseEvent::Kind::Down : MouseEvent::Kind::Up, map.FormX(x.xbutton.x),
+                        map.FormY(x.xbutton.y), button, ShiftState(x.xbutton.state)};
     }
-    case MotionNotify:
-      // While a button holds the pointer: where it went on the screen,
-      // against where the window is now, as the drag may have moved it since.
-      // Each counts, a warp too, even where SDL sees the same spot of a
-      // window that follows the pointer and drops it.
-      return MouseEvent{MouseEvent::Kind::Move, FloorDiv(x.xmotion.x_root - window_at.x, scale_),
-                        FloorDiv(x.xmotion.y_root - window_at.y, scale_), ButtonMask(x.xmotion.state),
-                        ShiftState(x.xmotion.state)};
+    case MotionNotify: return move(x.xmotion.x, x.xmotion.y, x.xmotion.x_root, x.xmotion.y_root, x.xmotion.state);
     case EnterNotify:
     case LeaveNotify:
-      // Crossing the edge is a move too (a pointer that jumps in brings no other).
-      return MouseEvent{MouseEvent::Kind::Move, FloorDiv(x.xcrossing.x_root - window_at.x, scale_),
-                        FloorDiv(x.xcrossing.y_root - window_at.y, scale_), ButtonMask(x.xcrossing.state),
-                        ShiftState(x.xcrossing.state)};
+      return move(x.xcrossing.x, x.xcrossing.y, x.xcrossing.x_root, x.xcrossing.y_root, x.xcrossing.state);
     default: return std::nullopt;
   }
-}
-
-// SDL tells of an XInput2 event after what it made of it, of a core one before.
-bool X11Window::FromXInput2() const {
-  SDL_Event next;
-  if (SDL_PeepEvents(&next, 1, SDL_PEEKEVENT, SDL_SYSWMEVENT, SDL_SYSWMEVENT) != 1) return false;
-  const XEvent& x = next.syswm.msg->msg.x11.event;
-  return x.type == GenericEvent && x.xcookie.extension == xi_opcode_ && x.xcookie.evtype == kXiMotion;
 }
 
 bool X11Window::Wait(std::int64_t timeout_ms) {

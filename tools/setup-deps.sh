@@ -14,6 +14,7 @@ packages=(
   pulseaudio pulseaudio-utils pipewire pipewire-bin pipewire-pulse wireplumber dbus-daemon
   emscripten
   weston libwayland-bin python3
+  libxi-dev libxtst-dev fluxbox wmctrl cage grim
 )
 
 missing=()

@@ -38,6 +38,7 @@ class TickProbe final : public tk::Backend {
   void Show(const tk::Form& form) override;
   void SyncWindow(const tk::Form& form) override { real_.SyncWindow(form); }
   std::optional<tk::Event> PollEvent() override;
+  void Unpoll(const tk::Event& event) override { real_.Unpoll(event); }
   void WaitEvent(std::int64_t timeout_ms) override { real_.WaitEvent(timeout_ms); }
   void Present(const tk::Surface& frame, std::span<const tk::Rect> changed) override;
   void MessageBox(std::string_view title, std::string_view prompt, int style) override;

@@ -316,6 +316,13 @@ TEST(Session, WithoutMusicBoxesAtEveryRestartDragHoverAndTheClosingClick) {
     in.Mouse(Kind::Move, -2000, -900);  // off the screen is allowed
     EXPECT_LT(backend.WindowY(), 0);
     in.Mouse(Kind::Up, -2000, -900);
+    // A release lost on its way: the first move without the button ends the
+    // drag, and moves the window no more; the late release finds no drag.
+    const float left = in.State().Left;
+    in.Mouse(Kind::Down, 100, 50);
+    in.Mouse(Kind::Move, 140, 50, 0);
+    EXPECT_EQ(in.State().Dragging * 1000 + (in.State().Left - left), 0);
+    in.Mouse(Kind::Up, 140, 50);
 
     // The hover glyph shows from a move over the normal one until the next
     // move over the form's own surface; moves over the star strip leave it.
@@ -326,6 +333,8 @@ TEST(Session, WithoutMusicBoxesAtEveryRestartDragHoverAndTheClosingClick) {
       EXPECT_EQ(in.State().cmdClose_Visible, visible) << x << "," << y;
     }
     in.Mouse(Kind::Move, 307, 12, 0);  // on the grey glyph nothing runs
+    in.Mouse(Kind::Down, 307, 12);     // its release lost: no click
+    in.Mouse(Kind::Move, 307, 12, 0);
     in.Mouse(Kind::Down, 307, 12);
     in.Mouse(Kind::Up, 307, 12);
     ADD_FAILURE() << "the click did not end the program";

@@ -1,4 +1,4 @@
-# Helpers of the real-window tests: a private Xvfb per test (bare, or RW_WM=openbox), programs
+# Helpers of the real-window tests: a private Xvfb per test (bare, or RW_WM=openbox or fluxbox), programs
 # in it (ZENORA_BUILD holds the program folder), window look-ups, screenshots, pointer moves.
 # Every wait has a deadline, every process started is ended by its id, a failure shows what was seen.
 set -uo pipefail
@@ -9,8 +9,9 @@ RW_CONVERT=/usr/bin/convert   # the real ImageMagick, not a stand-in earlier on 
 RW_TITLE=':: ZENOrA ::'
 RW_X0=341 RW_Y0=265           # where the window opens
 RW_SCALE=1                    # display pixels per form pixel
+RW_OX=0 RW_OY=0               # where the frame lies in the window
 for tool in Xvfb xdotool xwininfo xprop xlsfonts "$RW_CONVERT" ${RW_TOOLS[@]+"${RW_TOOLS[@]}"} \
-  $([ "$RW_WM" = openbox ] && echo openbox); do
+  $([[ $RW_WM = openbox || $RW_WM = fluxbox ]] && echo "$RW_WM"); do
   command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed (tools/setup-deps.sh installs it)"; exit 77; }
 done
 RW_TMP=$(mktemp -d "${TMPDIR:-/tmp}/zenora-$RW_NAME.XXXXXX")
@@ -48,22 +49,28 @@ rw_cleanup() {
 trap rw_cleanup EXIT
 trap 'exit 130' INT TERM
 
-# rw_start_xvfb [WxH]: a private X server on a free display, RW_WM's window manager in it.
+# rw_start_xvfb [WxH[xDEPTH]]: a private X server on a free display, RW_WM's window manager in it.
 rw_start_xvfb() {
   local display=""
   mkfifo "$RW_TMP/displayfd"
-  Xvfb -displayfd 3 -screen 0 "${1:-1024x768}x24" -nolisten tcp -noreset 3>"$RW_TMP/displayfd" >"$RW_TMP/xvfb.log" 2>&1 &
+  local screen=${1:-1024x768}
+  [[ $screen = *x*x* ]] || screen=${screen}x24
+  Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp -noreset 3>"$RW_TMP/displayfd" >"$RW_TMP/xvfb.log" 2>&1 &
   RW_XVFB_PID=$!
   read -r -t 15 display <"$RW_TMP/displayfd" && [ -n "$display" ] || rw_fail "Xvfb reported no display within 15 s"
   export DISPLAY=":$display"
   unset WAYLAND_DISPLAY SDL_VIDEODRIVER
   # SDL marks a borderless window by Motif hints only where the atom exists, as on every desktop.
   xprop -root -f _MOTIF_WM_HINTS 32c -set _MOTIF_WM_HINTS 0 && xprop -root -remove _MOTIF_WM_HINTS
-  if [ "$RW_WM" = openbox ]; then
-    openbox --sm-disable >"$RW_TMP/openbox.log" 2>&1 &
+  if [[ $RW_WM = openbox || $RW_WM = fluxbox ]]; then
+    # fluxbox in a home of its own, without a wallpaper (which it would complain of in a window).
+    mkdir -p "$RW_TMP/.fluxbox" && echo 'background: none' >"$RW_TMP/.fluxbox/overlay"
+    if [ "$RW_WM" = openbox ]; then openbox --sm-disable; else HOME=$RW_TMP fluxbox -no-slit; fi >"$RW_TMP/$RW_WM.log" 2>&1 &
     RW_PIDS+=("$!")
     rw_until 10000 eval 'RW_WM_WINDOW=$(xprop -root _NET_SUPPORTING_WM_CHECK | grep -o "0x[0-9a-f]*")' ||
-      rw_fail "openbox did not take over $DISPLAY"
+      rw_fail "$RW_WM did not take over $DISPLAY"
+    # fluxbox names itself before it manages windows: its work area comes after.
+    rw_until 10000 eval 'xprop -root _NET_WORKAREA | grep -q =' || rw_fail "$RW_WM published no work area"
   fi
   rw_log "Xvfb on $DISPLAY, window manager: $RW_WM"
 }
@@ -100,7 +107,7 @@ rw_windows() {
 # The mapped ones (not the window manager's own) as "ID<TAB>NAME"; the ids of those titled $1.
 rw_shown() {
   rw_windows | while IFS=$'\t' read -r id name rest; do
-    [ "$id" != "$RW_WM_WINDOW" ] && [[ $(timeout 2 xwininfo -id "$id" 2>&1) = *IsViewable* ]] && printf '%s\t%s\n' "$id" "$name"
+    if [ "$id" != "$RW_WM_WINDOW" ] && [[ $(timeout 2 xwininfo -id "$id" 2>&1) = *IsViewable* ]]; then printf '%s\t%s\n' "$id" "$name"; fi
   done
 }
 rw_windows_titled() { rw_shown | awk -F'\t' -v t="$1" '$2 == t {print $1}'; }
@@ -178,10 +185,11 @@ rw_click_ok() {
 }
 
 # Polls screenshots of window $1 for up to $3 s until the close glyph (9 x 9 times
-# RW_SCALE) shows all 36 pixels of its face in colour $2; else prints its colours.
+# RW_SCALE, the frame at RW_OX, RW_OY) shows all 36 pixels of its face in colour $2; else prints its colours.
 rw_glyph_is() {
   local s=$RW_SCALE
-  rw_shot "$1" "$RW_TMP/glyph.png" && "$RW_CONVERT" "$RW_TMP/glyph.png" -crop $(( 9 * s ))x$(( 9 * s ))+$(( 304 * s ))+$(( 8 * s )) \
+  rw_shot "$1" "$RW_TMP/glyph.png" &&
+    "$RW_CONVERT" "$RW_TMP/glyph.png" -crop $(( 9 * s ))x$(( 9 * s ))+$(( RW_OX + 304 * s ))+$(( RW_OY + 8 * s )) \
     +repage "$RW_TMP/glyph.png" && [ "$(rw_count_colour "$RW_TMP/glyph.png" "$2" $(( 9 * s )) $(( 9 * s )) 0 0)" = $(( 36 * s * s )) ]
 }
 rw_wait_glyph() {

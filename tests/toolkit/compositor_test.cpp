@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "toolkit/headless_backend.hpp"
+#include "toolkit/layout.hpp"
 #include "toolkit/message_loop.hpp"
 #include "toolkit/rnd.hpp"
 #include "toolkit/x11_window.hpp"
@@ -27,16 +28,44 @@ TEST(Units, TwipsToPixelsAndTheUnseededGenerator) {
   for (const float first : {0.7055475f, 0.533424f, 0.5795186f}) EXPECT_FLOAT_EQ(rnd.Next(), first);
 }
 
-TEST(Desktop, ScaleIsGdkScaleElseXftDpiOver96WithinTheScreen) {
-  // GDK_SCALE, Xft.dpi (null: unset), the largest scale that fits the screen; the scale.
-  const std::tuple<const char*, const char*, int, int> cases[] = {
-      {nullptr, nullptr, 6, 1},       {"2", "288", 6, 2},     {"0", "192", 6, 2},
-      {"1.5", "192", 6, 2},           {"x", nullptr, 6, 1},   {nullptr, "191.9", 6, 1},
-      {nullptr, "288", 6, 3},         {"4", nullptr, 3, 3},   {nullptr, "1e300", 2, 2},
-      {"99999999999", nullptr, 0, 1}, {nullptr, "-96", 6, 1}, {nullptr, "nan", 6, 1}};
-  for (const auto& [gdk, dpi, limit, scale] : cases) {
-    EXPECT_EQ(tk::ChooseScale(gdk, dpi, limit), scale) << (gdk ? gdk : "-") << " " << (dpi ? dpi : "-") << " " << limit;
+TEST(Desktop, ScaleWhereTheWindowOpensAndWhereTheFrameShowsInIt) {
+  // GDK_SCALE, Xft.dpi (null: unset); the scale.
+  const std::tuple<const char*, const char*, int> scales[] = {{nullptr, nullptr, 1},  {"2", "288", 2},
+                                                              {"0", "192", 2},        {"1.5", "192", 2},
+                                                              {"x", nullptr, 1},      {nullptr, "191.9", 1},
+                                                              {nullptr, "288", 3},    {"4", nullptr, 4},
+                                                              {nullptr, "1e300", 64}, {"99999999999", nullptr, 64},
+                                                              {nullptr, "-96", 1},    {nullptr, "nan", 1}};
+  for (const auto& [gdk, dpi, scale] : scales) {
+    EXPECT_EQ(tk::ChooseScale(gdk, dpi), scale) << (gdk ? gdk : "-") << " " << (dpi ? dpi : "-");
   }
+  // The window at 341, 265, 320 x 189 wanting a scale, on a work area: where it opens.
+  const std::tuple<int, tk::Rect, tk::Opening> openings[] = {
+      {1, {0, 0, 1024, 768}, {1, 341, 265}},    // fits: nothing changes
+      {3, {0, 0, 2400, 1600}, {3, 1023, 795}},  // fits at 3x
+      {3, {0, 0, 1920, 1080}, {2, 682, 530}},   // 3x would reach past the screen
+      {64, {0, 0, 1920, 1080}, {2, 682, 530}},  // GDK_SCALE=99999
+      {1, {0, 0, 640, 480}, {1, 320, 265}},     // moved left just enough
+      {2, {0, 0, 640, 480}, {2, 0, 102}},       // fits nowhere at its place: the largest that fits
+      {1, {0, 0, 320, 200}, {1, 0, 11}},        // moved left and up
+      {1, {0, 0, 200, 100}, {1, -120, 0}},      // smaller: the top-right corner, and the glyph, on it
+      {1, {0, 0, 1024, 150}, {1, 341, 0}},      // only too low
+      {1, {0, 300, 1024, 468}, {1, 341, 300}},  // a work area below a panel
+      {1, {1024, 0, 1280, 1024}, {1, 1024, 265}}};
+  for (const auto& [wanted, area, opening] : openings) {
+    EXPECT_EQ(tk::OpenOnScreen({341, 265, 320, 189}, wanted, area), opening)
+        << wanted << "x on " << area.w << "x" << area.h << "+" << area.x << "+" << area.y;
+  }
+  // A window of any size shows the 320 x 189 frame at the largest whole scale, centred.
+  const std::tuple<int, int, tk::FrameLayout> layouts[] = {
+      {320, 189, {1, 0, 0}}, {640, 378, {2, 0, 0}},    {1280, 720, {3, 160, 76}}, {1024, 768, {3, 32, 100}},
+      {321, 190, {1, 0, 0}}, {959, 566, {2, 159, 94}}, {200, 100, {1, -60, -44}}, {0, 0, {1, -160, -94}}};
+  for (const auto& [w, h, layout] : layouts) EXPECT_EQ(tk::FitFrame(320, 189, w, h), layout) << w << "x" << h;
+  // Window pixels to frame pixels, outside the frame too.
+  const tk::FrameLayout at3{3, 160, 76};
+  EXPECT_EQ((std::vector{at3.FrameX(159), at3.FrameX(160), at3.FrameX(162), at3.FrameX(163), at3.FrameX(1119),
+                         at3.FrameX(1120), at3.FrameY(75), at3.FrameY(643)}),
+            (std::vector{-1, 0, 0, 1, 319, 320, -1, 189}));
 }
 
 TEST(Surface, LinesIncludeBothEndsAndClipToTheGrid) {

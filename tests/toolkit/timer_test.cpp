@@ -1,6 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <fstream>
 #include <functional>
+#include <iostream>
 #include <string>
 #include <vector>
 
@@ -8,6 +14,7 @@
 #include "toolkit/errors.hpp"
 #include "toolkit/headless_backend.hpp"
 #include "toolkit/message_loop.hpp"
+#include "toolkit/sdl_backend.hpp"
 #include "toolkit/timer.hpp"
 
 namespace {
@@ -70,9 +77,19 @@ TEST(Timer, AYieldingHandlerIsHeldBackNotReenteredAndDoesNotCatchUp) {
   EXPECT_EQ(rig.log, (std::vector<std::string>{"slow@20", "other@30", "other@60", "other@90", "slow@95", "slow@100"}));
 }
 
+long ResidentKiB() {
+  long pages = 0, resident = 0;
+  std::ifstream("/proc/self/statm") >> pages >> resident;
+  return resident * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
 // A step handles what is pending, fires what is due, presents it, and says
-// when the next step is wanted: as a browser drives the loop.
+// when the next step is wanted: as a browser drives the loop. Input never
+// keeps it from coming round: a flood of moves, each yielding as a drag does,
+// nests two handlers deep at most and is worked off over steps that tick and
+// present, memory flat, the release behind it kept.
 TEST(MessageLoop, AStepHandlesWhatIsPendingAndSaysWhenToStepAgain) {
+  using Kind = tk::MouseEvent::Kind;
   tk::HeadlessBackend backend;
   tk::Form form("form");
   form.SetBounds(0, 0, 4 * tk::kTwipsPerPixel, 4 * tk::kTwipsPerPixel);
@@ -83,24 +100,89 @@ TEST(MessageLoop, AStepHandlesWhatIsPendingAndSaysWhenToStepAgain) {
   timer.OnTimer = [&] {
     ++ticks;
     form.Cls();
-    form.Line(0, 0, 0, 0, 0x0000FF);  // one red pixel
+    const float x = static_cast<float>(ticks % 4 * tk::kTwipsPerPixel);
+    form.Line(x, 0, x, 0, 0x0000FF);  // one red pixel, a place for each tick
   };
   form.MouseDown = [&](std::int16_t, std::int16_t, float, float) { ++presses; };
   timer.SetInterval(20);
   loop.Show();
   EXPECT_EQ(loop.Step(), 20);
   backend.Clock().AdvanceTo(15);
-  backend.Inject({tk::MouseEvent::Kind::Down, 1, 1, 1});
+  backend.Inject({Kind::Down, 1, 1, 1});
   EXPECT_EQ(loop.Step(), 5);
   EXPECT_EQ(presses, 1);
   backend.Clock().AdvanceTo(47);  // late: one tick, none caught up
   EXPECT_EQ(loop.Step(), 13);
   EXPECT_EQ(ticks, 1);
-  EXPECT_EQ(backend.LastFrame().At(0, 0), 0xFF0000u);
+  EXPECT_EQ(backend.LastFrame().At(1, 0), 0xFF0000u);
+
+  int depth = 0, deepest = 0, moves = 0, releases = 0, steps = 0;
+  form.MouseMove = [&](std::int16_t, std::int16_t, float, float) {
+    deepest = std::max(deepest, ++depth);
+    ++moves;
+    loop.DoEvents();
+    --depth;
+  };
+  form.MouseUp = [&](std::int16_t, std::int16_t, float, float) { ++releases; };
+  constexpr int kMoves = 100'000;
+  for (int i = 0; i < kMoves; ++i) backend.Inject({Kind::Move, i % 4, 1, 1});
+  backend.Inject({Kind::Up, 1, 1, 1});
+  const long resident = ResidentKiB();
+  const auto started = std::chrono::steady_clock::now();
+  for (; releases == 0 && steps < kMoves; ++steps) {
+    backend.Clock().AdvanceTo(backend.Clock().NowMs() + 5);
+    loop.Step();
+    ASSERT_EQ(backend.LastFrame().At(ticks % 4, 0), 0xFF0000u) << "the last tick is not shown at step " << steps;
+  }
+  std::cout << kMoves << " moves worked off in " << steps << " steps, "
+            << std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count()
+            << " ms, nested " << deepest << " deep, resident memory " << resident << " -> " << ResidentKiB()
+            << " KiB\n";
+  EXPECT_EQ(moves * 10 + releases, kMoves * 10 + 1);
+  EXPECT_EQ(deepest, tk::MessageLoop::kInputNesting);
+  EXPECT_GT(steps, 10);
+  EXPECT_GT(ticks, steps / 8);
+  EXPECT_LT(ResidentKiB() - resident, 1024);
+
   timer.SetEnabled(false);
   EXPECT_EQ(loop.Step(), tk::MessageLoop::kIdleMs);
   backend.InjectQuit();
   EXPECT_THROW(loop.Step(), tk::ProgramEnd);
+}
+
+// SDL's queue, a flood of moves sent through it: of each run of moves only
+// the newest comes, in its place; presses and releases keep theirs, events
+// of no use never come.
+TEST(MessageLoop, SdlsQueueKeepsTheNewestMoveOfARunInItsPlace) {
+  ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_EVENTS), 0) << SDL_GetError();
+  {
+    tk::SdlEventQueue queue([](SDL_Event& e) {
+      return e.type == SDL_MOUSEMOTION  ? tk::Queued::Move
+             : e.type == SDL_MOUSEWHEEL ? tk::Queued::Drop
+                                        : tk::Queued::Keep;
+    });
+    const auto push = [](Uint32 type, int x = 0) {
+      SDL_Event e{};
+      e.type = type;
+      e.motion.x = x;
+      SDL_PushEvent(&e);
+    };
+    for (int x = 1; x <= 100'000; ++x) push(SDL_MOUSEMOTION, x);  // more than SDL's queue holds
+    push(SDL_MOUSEBUTTONDOWN);
+    push(SDL_MOUSEMOTION, 1);
+    push(SDL_MOUSEWHEEL);
+    push(SDL_MOUSEMOTION, 2);
+    push(SDL_MOUSEBUTTONUP);
+    push(SDL_MOUSEMOTION, 3);
+    std::vector<std::string> seen;
+    while (const SDL_Event* e = queue.Next()) {
+      seen.push_back(e->type == SDL_MOUSEMOTION       ? "move " + std::to_string(e->motion.x)
+                     : e->type == SDL_MOUSEBUTTONDOWN ? "down"
+                                                      : "up");
+    }
+    EXPECT_EQ(seen, (std::vector<std::string>{"move 100000", "down", "move 2", "up", "move 3"}));
+  }
+  SDL_QuitSubSystem(SDL_INIT_EVENTS);
 }
 
 }  // namespace
