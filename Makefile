@@ -142,7 +142,7 @@ web-deps: deps
 	@JOBS=$(JOBS) bash tools/web/build-deps.sh $(WEB_DEPS)
 
 # puppeteer-core for the browser tests and the web benchmark, exactly as locked.
-$(WEB_NODE_MODULES)/.package-lock.json: tests/browser/package.json tests/browser/package-lock.json | deps
+$(WEB_NODE_MODULES)/.package-lock.json: tools/web/package.json tools/web/package-lock.json | deps
 	@mkdir -p $(WEB_DEPS)/npm && cp $^ $(WEB_DEPS)/npm/
 	@cd $(WEB_DEPS)/npm && npm ci --no-audit --no-fund --loglevel=error
 web-test-deps: $(WEB_NODE_MODULES)/.package-lock.json
