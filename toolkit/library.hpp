@@ -53,7 +53,7 @@ class Library {
 
   // Checks and loads the file; throws Library::Error.
   explicit Library(const std::filesystem::path& file, Stay stay = Stay::UntilDropped);
-  ~Library();
+  ~Library();  // NOLINT(performance-trivially-destructible): where linked in; the loader's unloads
   Library(Library&& other) noexcept;
   Library& operator=(Library&& other) noexcept;
   Library(const Library&) = delete;

@@ -18,6 +18,7 @@ Library::Library(const std::filesystem::path& file, Stay /*stay*/) {
   throw Error(Fault::Missing, "not linked into the program");
 }
 
+// Nothing to unload.
 Library::~Library() = default;
 
 Library::Library(Library&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}

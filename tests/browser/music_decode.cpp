@@ -2,6 +2,7 @@
 // loads it, decoded from its start as an output pulls it, written to stdout
 // as raw 16-bit stereo. The page test compares what its page handed to Web
 // Audio with it.  usage: music_decode MODULE FRAMES
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
@@ -9,7 +10,7 @@
 #include "sound/bassmod.hpp"
 #include "soundlib/bassmod.h"
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv) try {
   const long frames = argc == 3 ? std::strtol(argv[2], nullptr, 10) : 0;
   if (frames <= 0) {
     std::fprintf(stderr, "usage: music_decode MODULE FRAMES\n");
@@ -23,4 +24,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   return std::fwrite(samples.data(), sizeof samples[0], samples.size(), stdout) == samples.size() ? 0 : 1;
+} catch (...) {  // no memory for the samples
+  std::fprintf(stderr, "music_decode: out of memory\n");
+  return 1;
 }
