@@ -30,7 +30,6 @@ class Page {
     this.wake = null;  // ends the program's wait for input
     this.starting = null;  // ends the program's wait for the click that starts sound
     this.window = null;
-    this.canvas = null;
     this.context = null;
     this.scale = 1;
     this.held = 0;  // buttons held over the window
@@ -230,7 +229,11 @@ class Page {
 // The program and its files are fetched at once, side by side; a file that
 // is missing is simply not there for the program (it says so in its boxes).
 function start() {
-  const compiled = WebAssembly.compileStreaming(fetch('ZENOrA_intro.wasm'));
+  // Compiled as it arrives where the server says it is WebAssembly, as most
+  // do; otherwise once it has arrived.
+  const program = 'ZENOrA_intro.wasm';
+  const compiled = WebAssembly.compileStreaming(fetch(program)).catch(() =>
+    fetch(program).then((response) => response.arrayBuffer()).then((bytes) => WebAssembly.compile(bytes)));
   const files = Promise.all(PROGRAM_FILES.map((name) =>
     fetch(name).then((response) => response.ok ? response.arrayBuffer() : null, () => null)
         .then((bytes) => [name, bytes && new Uint8Array(bytes)])))

@@ -9,6 +9,7 @@ native=$1 node=$2 wasm=$3
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*"; exit 1; }
+[ -f "$wasm" ] || fail "no $wasm (make web builds it)"
 # Start, the first ticks, the ticker's first texts and fades, a minute, the
 # music's restart at 270 s and either side of it, an hour, a virtual day.
 at=0,20,40,1000,5330,7000,10000,60000,85000,100000,269980,270000,270020,300000,1000000,3600000,86400000

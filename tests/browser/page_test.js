@@ -242,6 +242,10 @@ if (!cases[name] || !site) {
   console.error(`usage: page_test.js ${Object.keys(cases).join('|')} SITE CAPTURE DECODE MODULE`);
   process.exit(2);
 }
+if (!fs.existsSync(path.join(site, 'index.html'))) {
+  console.error(`FAIL page ${name}: no page in ${site} (make web builds it)`);
+  process.exit(1);
+}
 cases[name]().then(() => console.log(`page ${name}: as expected`), (error) => {
   console.error(`FAIL page ${name}: ${error.message}`);
   process.exit(1);
