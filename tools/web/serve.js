@@ -28,11 +28,12 @@ function serve(folder, {port = 0, replace = {}} = {}) {
       response.writeHead(status, {'Content-Type': 'text/plain'});
       response.end(String(status));
     };
-    if (!file.startsWith(root + path.sep) || request.method !== 'GET') return fail(404);
+    if (request.method !== 'GET' && request.method !== 'HEAD') return fail(405);
+    if (!file.startsWith(root + path.sep)) return fail(404);
     const send = (bytes) => {
       response.writeHead(200, {'Content-Type': TYPES[path.extname(file)] || 'application/octet-stream',
-                               'Cache-Control': 'no-cache'});
-      response.end(bytes);
+                               'Content-Length': bytes.length, 'Cache-Control': 'no-cache'});
+      response.end(request.method === 'HEAD' ? undefined : bytes);
     };
     const base = path.basename(file);
     if (base in replace) return replace[base] === null ? fail(404) : send(replace[base]);
