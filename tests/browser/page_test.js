@@ -92,11 +92,21 @@ async function unlikeStill(page, still, n = 1) {
 }
 
 // The close glyph's pixels on the canvas as a string.
-async function glyph(page) {
+function glyph(page) {
   return page.evaluate(({x, y, size}) => {
     const data = document.getElementById('window').getContext('2d').getImageData(x, y, size, size).data;
     return Array.from(data).join();
   }, GLYPH);
+}
+
+// Waits for the glyph to be white (the normal one) or not; unless white, the
+// pointer goes onto it first.
+async function hover(page, box, white, isWhite) {
+  if (!isWhite) await page.mouse.move(box.x + GLYPH.x + 4, box.y + GLYPH.y + 4);
+  await web.until(page, (g, isWhite, {x, y, size}) => {
+    const data = document.getElementById('window').getContext('2d').getImageData(x, y, size, size).data;
+    return (Array.from(data).join() === g) === isWhite;
+  }, 10, white, isWhite, GLYPH);
 }
 
 const cases = {
@@ -120,16 +130,9 @@ const cases = {
 
       // The glyph greys under the pointer, and is white again over the picture.
       const white = await glyph(page);
-      await page.mouse.move(box.x + GLYPH.x + 4, box.y + GLYPH.y + 4);
-      await web.until(page, (g, x, y) => {
-        const data = document.getElementById('window').getContext('2d').getImageData(x, y, 9, 9).data;
-        return Array.from(data).join() !== g;
-      }, 10, white, GLYPH.x, GLYPH.y);
+      await hover(page, box, white, false);
       await page.mouse.move(box.x + 100, box.y + 50);
-      await web.until(page, (g, x, y) => {
-        const data = document.getElementById('window').getContext('2d').getImageData(x, y, 9, 9).data;
-        return Array.from(data).join() === g;
-      }, 10, white, GLYPH.x, GLYPH.y);
+      await hover(page, box, white, true);
 
       // Any button drags the window by the pointer's travel, and no context menu opens.
       await page.evaluate(() => {
@@ -154,8 +157,7 @@ const cases = {
       await page.evaluate(() => {
         window.sound = zenora.audio;
       });
-      await page.mouse.move(at.x + GLYPH.x + 4, at.y + GLYPH.y + 4);
-      await sleep(100);
+      await hover(page, at, white, false);
       await page.mouse.click(at.x + GLYPH.x + 4, at.y + GLYPH.y + 4);
       await web.until(page, () => !document.getElementById('window') && !document.getElementById('again').hidden);
       check(await page.evaluate(() => zenora.status === 0 && sound.state === 'closed'), 'sound still open, or status');
@@ -198,7 +200,7 @@ const cases = {
     for (const [file, code] of [[null, "2\nCan't Open the File"], [damaged, '6\nUnsupported Format']]) {
       await withPage({autoplay: true, replace: {'LIGHT.S3M': file}}, async ({page}) => {
         for (const text of [`Can't Load Music\n\nError Code : ${code}`, "Can't play music\n\nError Code : 5\nInvalid Handle"]) {
-          await web.until(page, () => document.getElementById('box').open);
+          await web.until(page, (t) => document.querySelector('#box[open] .text')?.textContent === t, 30, text);
           const shown = await page.evaluate(() => {
             const box = document.getElementById('box');
             return [box.querySelector('.title').textContent, box.querySelector('.text').textContent,
