@@ -18,8 +18,14 @@
 #   make format      formats every C and C++ file with clang-format
 #   make lint        clang-tidy with the checks of .clang-tidy over every compiled
 #                    source (program, tests, benchmarks, fuzzer); fails on any finding
-#   make web-deps    SDL2, SDL2_image and libopenmpt for WebAssembly, built from
-#                    Debian's source packages into build-web/deps (once; about 5 min)
+#   make web         the intro for the browser: build-web/, a static folder for any
+#                    web server (the page, the program as JS and WebAssembly, the music)
+#   make web-run     serves build-web/ on 127.0.0.1 and prints the address
+#   make web-bench   the page in headless Chromium: bytes to transfer, load to first
+#                    frame, tick rate and jitter, CPU beside the native intro's
+#   make web-deps    SDL2, SDL2_image, libopenmpt and giflib for WebAssembly, built
+#                    from Debian's source packages into build-web-deps/ (once; about
+#                    5 to 10 min; make clean keeps them, make distclean does not)
 #   make web-check   the same small programs built natively and for WebAssembly, run
 #                    under Node: music samples, decoded images and the logo's drawn
 #                    coordinates must come out the same
@@ -27,6 +33,9 @@ MAKEFLAGS += --no-print-directory
 
 BUILD      ?= build
 WEB_BUILD  ?= build-web
+WASM_BUILD ?= build-wasm
+WEB_DEPS   ?= build-web-deps
+WEB_PORT   ?= 8020
 ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
 JOBS       ?= 2
@@ -39,15 +48,20 @@ SANITIZER_ENV = ASAN_OPTIONS=$(ASAN_CHECKS) \
                 LSAN_OPTIONS=suppressions=$(CURDIR)/tools/lsan-suppressions.txt:print_suppressions=0 \
                 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
-.PHONY: all deps configure build run test clean timing test-asan fuzz fuzz-build soak gif video capture-bench install deb format format-check lint web-deps web-check
+.PHONY: all deps configure build run test clean distclean timing test-asan fuzz fuzz-build soak gif video capture-bench install deb format format-check lint web web-run web-bench web-deps web-test-deps web-check
 
 all: build
 
 deps:
 	@bash tools/setup-deps.sh
 
+# The native build's browser tests drive the web build (make web) and Chromium.
+WEB_NODE_MODULES = $(abspath $(WEB_DEPS))/npm/node_modules
+BROWSER_TESTS = -DZENORA_WEB_SITE=$(abspath $(WEB_BUILD)) -DZENORA_WASM_BUILD=$(abspath $(WASM_BUILD)) \
+                -DZENORA_NODE_MODULES=$(WEB_NODE_MODULES)
+
 configure: deps
-	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(BROWSER_TESTS) >/dev/null
 
 build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
@@ -55,7 +69,7 @@ build: configure
 run: build
 	./$(BUILD)/ZENOrA_intro
 
-test: format-check build
+test: format-check build web web-test-deps
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
 timing: build
@@ -125,16 +139,43 @@ deb: build
 	cd $(BUILD) && cpack -G DEB
 
 web-deps: deps
-	@JOBS=$(JOBS) bash tools/web/build-deps.sh $(WEB_BUILD)/deps
+	@JOBS=$(JOBS) bash tools/web/build-deps.sh $(WEB_DEPS)
 
+# puppeteer-core for the browser tests and the web benchmark, exactly as locked.
+$(WEB_NODE_MODULES)/.package-lock.json: tools/web/package.json tools/web/package-lock.json | deps
+	@mkdir -p $(WEB_DEPS)/npm && cp $^ $(WEB_DEPS)/npm/
+	@cd $(WEB_DEPS)/npm && npm ci --no-audit --no-fund --loglevel=error
+web-test-deps: $(WEB_NODE_MODULES)/.package-lock.json
+
+# The folder is installed whole beside its place, then put there.
 WEB_DIR = $(abspath $(WEB_BUILD))
-web-check: web-deps
-	@cmake -S tests/web -B $(WEB_BUILD)/check-native -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-	@cmake --build $(WEB_BUILD)/check-native -j $(JOBS)
-	@cmake -S tests/web -B $(WEB_BUILD)/check -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-	       -DCMAKE_TOOLCHAIN_FILE=$(WEB_DIR)/deps/toolchain.cmake -DZENORA_NATIVE_CHECKS=$(WEB_DIR)/check-native >/dev/null
-	@cmake --build $(WEB_BUILD)/check -j $(JOBS)
-	ctest --test-dir $(WEB_BUILD)/check --output-on-failure -j $(JOBS)
+web: web-deps
+	@cmake -S . -B $(WASM_BUILD) -DCMAKE_BUILD_TYPE=Release \
+	       -DCMAKE_TOOLCHAIN_FILE=$(abspath $(WEB_DEPS))/toolchain.cmake >/dev/null
+	@cmake --build $(WASM_BUILD) -j $(JOBS)
+	@rm -rf $(WEB_DIR).part && cmake --install $(WASM_BUILD) --prefix $(WEB_DIR).part >/dev/null
+	@rm -rf $(WEB_DIR) && mv $(WEB_DIR).part $(WEB_DIR)
+	@echo "make web: the intro's page is in $(WEB_BUILD)/ (make web-run serves it)"
 
+web-run: web
+	node tools/web/serve.js $(WEB_BUILD) $(WEB_PORT)
+
+web-bench: build web web-test-deps
+	NODE_PATH=$(WEB_NODE_MODULES) node bench/web/web_bench.js $(WEB_BUILD) $(BUILD)
+
+WEB_CHECK = build-web-check
+web-check: web-deps
+	@cmake -S tests/web -B $(WEB_CHECK)/native -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@cmake --build $(WEB_CHECK)/native -j $(JOBS)
+	@cmake -S tests/web -B $(WEB_CHECK)/wasm -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	       -DCMAKE_TOOLCHAIN_FILE=$(abspath $(WEB_DEPS))/toolchain.cmake \
+	       -DZENORA_NATIVE_CHECKS=$(abspath $(WEB_CHECK))/native >/dev/null
+	@cmake --build $(WEB_CHECK)/wasm -j $(JOBS)
+	ctest --test-dir $(WEB_CHECK)/wasm --output-on-failure -j $(JOBS)
+
+# The web libraries take minutes to build: only distclean removes them.
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(WEB_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(WEB_BUILD) $(WASM_BUILD) $(WEB_CHECK)
+
+distclean: clean
+	rm -rf $(WEB_DEPS) $(WEB_DEPS)-work

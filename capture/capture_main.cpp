@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <csignal>
-#include <cstdlib>
 #include <iostream>
 #include <optional>
 #include <stdexcept>
@@ -159,18 +158,16 @@ int main(int argc, char** argv) try {
     std::cerr << "ZENOrA_capture: cannot create " << options->out << ": " << ec.message() << "\n";
     return 1;
   }
-  // Nothing to hear without a display: the music plays to no device unless
-  // asked (the video's music is decoded, with no output at all).
-  setenv("SDL_AUDIODRIVER", "dummy", 0);
-
+  // Nothing to hear without a display: the library opens no output at all,
+  // and only the video's sound track pulls the music (decoded).
   tk::HeadlessBackend backend(&std::cerr);
   std::optional<zenora::MusicTrack> music;
   return zenora::RunIntro(
       backend, tk::ProgramFolder(),
-      [&](zenora::ZENOrA& form) { return Capture(form, backend, *options, music ? &*music : nullptr).Run(); },
-      [&](sound::Bassmod& library) {
-        if (options->video_seconds > 0) music.emplace(library);
-      });
+      [&](zenora::ZENOrA& form) {
+        return Capture(form, backend, *options, options->video_seconds > 0 ? &*music : nullptr).Run();
+      },
+      [&](sound::Bassmod& library) { music.emplace(library); });
 } catch (...) {  // outside the intro: its own errors end in RunIntro
   return tk::ReportUncaught("ZENOrA_capture");
 }

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstring>
+#include <span>
 #include <string>
 #include <utility>
 
@@ -20,11 +21,22 @@ namespace {
 // already there, which should never happen twice.
 constexpr int kTries = 16;
 
+// Bytes from the system's randomness, without waiting for it: false when
+// there is none yet. Emscripten has no getrandom; its getentropy draws on
+// the browser's or Node's, which never waits.
+bool RandomBytes(std::span<std::uint8_t> bytes) {
+#ifdef __EMSCRIPTEN__
+  return getentropy(bytes.data(), bytes.size()) == 0;
+#else
+  return getrandom(bytes.data(), bytes.size(), GRND_NONBLOCK) == static_cast<ssize_t>(bytes.size());
+#endif
+}
+
 // Twelve hex digits that no other run picks but by a one in 2^48 chance; the
 // exclusive creation makes sure even then.
 std::string UniqueTag() {
   std::array<std::uint8_t, 6> bytes{};
-  if (getrandom(bytes.data(), bytes.size(), GRND_NONBLOCK) != static_cast<ssize_t>(bytes.size())) {
+  if (!RandomBytes(bytes)) {
     // No randomness yet, so early after boot: the process and the clock tell runs apart.
     auto mix = static_cast<std::uint64_t>(getpid()) << 24 ^
                static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());

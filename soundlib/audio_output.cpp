@@ -3,36 +3,11 @@
 #include "soundlib/bassmod.h"
 #include "soundlib/failure.hpp"
 
-#include <dlfcn.h>
-
-#include <condition_variable>
 #include <cstddef>
-#include <mutex>
 
 namespace bassmod {
 
-// What the caller and the opening thread share; the last of them frees it.
-struct Opening {
-  Opening(int device_number, const SDL_AudioSpec& spec) : device(device_number), wanted(spec) {}
-
-  const int device;
-  const SDL_AudioSpec wanted;
-  std::mutex mutex;
-  std::condition_variable answered_cv;
-  bool answered = false;  // SDL has returned (and, if given up on, what it opened is closed)
-  bool given_up = false;
-  int error = BASSMOD_OK;
-  SDL_AudioDeviceID opened = 0;
-};
-
-namespace {
-
-// Enough for SDL's start of a sound server's client library; the default
-// would take 8 MB of address space from a program run under a memory limit.
-constexpr std::size_t kOpeningStack = std::size_t{1} << 20;
-
-// SDL's part: the subsystem reference and the device, or an error and neither.
-int OpenWithSdl(int device, const SDL_AudioSpec& wanted, SDL_AudioDeviceID& opened) {
+int open_with_sdl(int device, const SDL_AudioSpec& wanted, SDL_AudioDeviceID& opened) {
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return BASSMOD_ERROR_DRIVER;
   int error = BASSMOD_OK;
   const char* name = nullptr;  // SDL's default output
@@ -47,74 +22,6 @@ int OpenWithSdl(int device, const SDL_AudioSpec& wanted, SDL_AudioDeviceID& open
   }
   if (error != BASSMOD_OK) SDL_QuitSubSystem(SDL_INIT_AUDIO);
   return error;
-}
-
-int SDLCALL RunOpening(void* argument) {
-  const std::unique_ptr<std::shared_ptr<Opening>> held(static_cast<std::shared_ptr<Opening>*>(argument));
-  Opening& opening = **held;
-  SDL_AudioDeviceID opened = 0;
-  const int error = OpenWithSdl(opening.device, opening.wanted, opened);
-  bool given_up = false;
-  {
-    const std::scoped_lock lock(opening.mutex);
-    given_up = opening.given_up;
-    if (!given_up) {
-      opening.error = error;
-      opening.opened = opened;
-      opening.answered = true;
-    }
-  }
-  if (given_up) {
-    // Opened paused: nothing of the caller's ever ran on it.
-    if (opened != 0) {
-      SDL_CloseAudioDevice(opened);
-      SDL_QuitSubSystem(SDL_INIT_AUDIO);
-    }
-    const std::scoped_lock lock(opening.mutex);
-    opening.answered = true;
-  }
-  opening.answered_cv.notify_one();
-  return 0;
-}
-
-// A thread left inside SDL runs our code again whenever SDL returns: from
-// now on the library is never unloaded.
-void StayLoaded() {
-  Dl_info self{};
-  if (dladdr(reinterpret_cast<void*>(&StayLoaded), &self) != 0 && self.dli_fname != nullptr) {
-    static_cast<void>(dlopen(self.dli_fname, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE));
-  }
-}
-
-// An SDL thread: SDL frees what it keeps for a thread only for its own.
-void StartOpening(const std::shared_ptr<Opening>& opening) {
-  auto held = std::make_unique<std::shared_ptr<Opening>>(opening);
-  SDL_Thread* thread = SDL_CreateThreadWithStackSize(&RunOpening, "bassmod-open", kOpeningStack, held.get());
-  if (thread == nullptr) throw Failure{BASSMOD_ERROR_MEMORY};
-  static_cast<void>(held.release());  // the thread's now
-  SDL_DetachThread(thread);
-}
-
-}  // namespace
-
-SDL_AudioDeviceID OutputOpener::open(int device, const SDL_AudioSpec& wanted) {
-  if (unanswered_) {
-    const std::scoped_lock lock(unanswered_->mutex);
-    if (!unanswered_->answered) throw Failure{BASSMOD_ERROR_DRIVER};
-  }
-  unanswered_.reset();
-
-  auto opening = std::make_shared<Opening>(device, wanted);
-  StartOpening(opening);
-  std::unique_lock lock(opening->mutex);
-  if (!opening->answered_cv.wait_for(lock, bound_, [&] { return opening->answered; })) {
-    opening->given_up = true;
-    StayLoaded();
-    unanswered_ = std::move(opening);
-    throw Failure{BASSMOD_ERROR_DRIVER};
-  }
-  if (opening->error != BASSMOD_OK) throw Failure{opening->error};
-  return opening->opened;
 }
 
 AudioOutput::AudioOutput(OutputOpener& opener, int device, std::int32_t rate, Player& player)

@@ -22,13 +22,15 @@ inline constexpr std::chrono::milliseconds kOpenBound{3000};
 
 struct Opening;
 
-// Starts SDL's audio and opens an output on a thread of its own, waiting at
+// Starts SDL's audio and opens an output. Where SDL's open may wait on a sound
+// server (natively), it runs on a thread of its own, and the caller waits at
 // most the bound for it. Past the bound the output counts as not there
 // (BASSMOD_ERROR_DRIVER) and SDL's call is left behind on that thread: the
 // library stays loaded for good (the thread runs our code when SDL returns),
 // and should SDL ever answer, the thread closes what it opened. Until it has,
-// opening again fails at once rather than leave a second call behind.
-// Serialised by the caller.
+// opening again fails at once rather than leave a second call behind. In a
+// browser the open never waits (it makes a Web Audio graph) and there are no
+// threads: it opens directly. Serialised by the caller.
 class OutputOpener {
  public:
   constexpr explicit OutputOpener(std::chrono::milliseconds bound = kOpenBound) : bound_(bound) {}
@@ -42,9 +44,13 @@ class OutputOpener {
   SDL_AudioDeviceID open(int device, const SDL_AudioSpec& wanted);
 
  private:
-  std::chrono::milliseconds bound_;
-  std::shared_ptr<Opening> unanswered_;  // an opening given up on that SDL has not yet answered
+  [[maybe_unused]] std::chrono::milliseconds bound_;  // not where the open runs directly
+  std::shared_ptr<Opening> unanswered_;               // an opening given up on that SDL has not yet answered
 };
+
+// SDL's part of an open, on the calling thread: the subsystem reference and
+// the device, or an error code and neither.
+int open_with_sdl(int device, const SDL_AudioSpec& wanted, SDL_AudioDeviceID& opened);
 
 // An open, running SDL output that pulls 16-bit stereo from a Player.
 // Closing it waits for the callback to return, so once the destructor is done

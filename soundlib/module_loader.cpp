@@ -111,11 +111,10 @@ ModulePtr load_module_file(const char* path, std::uint32_t offset, std::uint32_t
   read_exactly(file.Get(), head, offset);
   probe(head, total);
 
-  auto data = std::make_unique_for_overwrite<std::byte[]>(static_cast<std::size_t>(total));
-  const std::span<std::byte> bytes(data.get(), static_cast<std::size_t>(total));
-  std::ranges::copy(head, bytes.begin());
-  read_exactly(file.Get(), bytes.subspan(head.size()), offset + head.size());
-  return create_module(bytes, flags);
+  std::vector<std::byte> data(static_cast<std::size_t>(total));
+  std::copy(head.begin(), head.end(), data.begin());
+  read_exactly(file.Get(), std::span(data).subspan(head.size()), offset + head.size());
+  return create_module(data, flags);
 }
 
 ModulePtr load_module_memory(const void* data, std::uint32_t offset, std::uint32_t length, std::uint32_t flags) {

@@ -34,7 +34,8 @@ inline constexpr std::array<std::string_view, kInfoRows> kInfoTexts{
 };
 
 inline constexpr std::size_t kMaxInfoLength = 48;
-static_assert(std::ranges::all_of(kInfoTexts, [](std::string_view row) { return row.size() <= kMaxInfoLength; }),
+static_assert(std::all_of(kInfoTexts.begin(), kInfoTexts.end(),
+                          [](std::string_view row) { return row.size() <= kMaxInfoLength; }),
               "an info text is wider than the label");
 
 // The row after the last is the first again.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <span>
 #include <stdexcept>
 #include <string>
 
@@ -16,8 +17,11 @@ namespace tk {
 // faults (SIGBUS); a file it cannot use gets a reason that names what is
 // wrong, not the loader's guess. A FIFO under the name never blocks.
 //
-// This implementation loads through the system's loader (dlopen); a platform
-// without one can give the same class a table of linked-in exports.
+// Natively it loads through the system's loader (dlopen, library.cpp). Where
+// there is none (WebAssembly, library_linked.cpp) the libraries are linked
+// into the program, and a file name stands for the table of exports that the
+// program gives for it (LinkedLibraries): a name the program has no table for
+// is a missing file, and its exports are found by name as from a file.
 class Library {
  public:
   // What is wrong with a file that cannot be loaded.
@@ -49,7 +53,7 @@ class Library {
 
   // Checks and loads the file; throws Library::Error.
   explicit Library(const std::filesystem::path& file, Stay stay = Stay::UntilDropped);
-  ~Library();
+  ~Library();  // NOLINT(performance-trivially-destructible): where linked in; the loader's unloads
   Library(Library&& other) noexcept;
   Library& operator=(Library&& other) noexcept;
   Library(const Library&) = delete;
@@ -59,7 +63,19 @@ class Library {
   void* Find(const char* name) const;
 
  private:
-  void* handle_ = nullptr;
+  void* handle_ = nullptr;  // the loader's handle, or the LinkedLibrary
 };
+
+// A library linked into the program where nothing loads one from a file.
+struct LinkedExport {
+  const char* name;
+  void* address;
+};
+struct LinkedLibrary {
+  const char* file_name;  // the name a Library is made with, without its folder
+  std::span<const LinkedExport> exports;
+};
+// Every library linked in: given by the program on platforms without a loader.
+std::span<const LinkedLibrary> LinkedLibraries();
 
 }  // namespace tk

@@ -7,11 +7,33 @@
 #include <array>
 #include <cerrno>
 #include <charconv>
+#include <cstdlib>
 #include <initializer_list>
+#include <memory>
 #include <new>
 
 #include "toolkit/backend.hpp"
 #include "toolkit/errors.hpp"
+
+// The program's folder: where its file is.
+#ifdef __EMSCRIPTEN__
+#include <emscripten/emscripten.h>
+
+// Run by Node, the program is its .js file, wherever Node was started; a page
+// has no program file, and the current folder stands for it.
+EM_JS(char*, zenora_script_folder, (), { return typeof __dirname == 'string' ? allocateUTF8(__dirname) : 0; });
+
+std::filesystem::path tk::ProgramFolder() {
+  const std::unique_ptr<char, decltype(&std::free)> folder(zenora_script_folder(), &std::free);
+  return folder ? std::filesystem::path(folder.get()) : std::filesystem::current_path();
+}
+#else
+std::filesystem::path tk::ProgramFolder() {
+  std::error_code ec;
+  const auto exe = std::filesystem::canonical("/proc/self/exe", ec);
+  return ec ? std::filesystem::current_path() : exe.parent_path();
+}
+#endif
 
 namespace tk {
 
@@ -44,7 +66,8 @@ void ShowRuntimeError(Backend* backend, std::string_view program_name, int numbe
   }
   std::array<char, 16> digits{};
   const char* end = std::to_chars(digits.data(), digits.data() + digits.size(), number).ptr;
-  WriteLine({program_name, ": Run-time error '", std::string_view(digits.data(), end), "': ", text});
+  WriteLine({program_name, ": Run-time error '",
+             std::string_view(digits.data(), static_cast<std::size_t>(end - digits.data())), "': ", text});
 }
 
 // Reports the exception being handled; returns the exit status.
@@ -70,12 +93,6 @@ int ReportCurrent(Backend* backend, std::string_view program_name) noexcept {
 }
 
 }  // namespace
-
-std::filesystem::path ProgramFolder() {
-  std::error_code ec;
-  const auto exe = std::filesystem::canonical("/proc/self/exe", ec);
-  return ec ? std::filesystem::current_path() : exe.parent_path();
-}
 
 void ChangeDirectory(const std::filesystem::path& folder) {
   std::error_code ec;

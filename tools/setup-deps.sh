@@ -12,13 +12,15 @@ packages=(
   dpkg-dev file lintian appstream
   clang libclang-rt-14-dev valgrind clang-format clang-tidy
   pulseaudio pulseaudio-utils pipewire pipewire-bin pipewire-pulse wireplumber dbus-daemon
-  emscripten
+  emscripten chromium npm
   weston libwayland-bin python3
   libxi-dev libxtst-dev fluxbox wmctrl cage grim
 )
 
 missing=()
 for p in "${packages[@]}"; do
+  # A Node.js from elsewhere (NodeSource's) brings its own npm and refuses Debian's.
+  [ "$p" = npm ] && command -v npm >/dev/null && continue
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
     missing+=("$p")
   fi

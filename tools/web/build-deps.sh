@@ -2,9 +2,10 @@
 # Builds the libraries the browser build links, as static WebAssembly libraries,
 # from Debian's own source packages and with Debian's emscripten:
 #   SDL2 (libsdl2), SDL2_image (libsdl2-image: BMP, GIF, ICO and PNG in, PNG out
-#   through its bundled miniz, so no zlib or libpng), libopenmpt (libopenmpt).
+#   through its bundled miniz, so no zlib or libpng), libopenmpt (libopenmpt),
+#   giflib (giflib: the capture tool's GIF writer).
 #
-# Usage: build-deps.sh PREFIX        (make web-deps: build-web/deps)
+# Usage: build-deps.sh PREFIX        (make web-deps: build-web-deps)
 # Leaves PREFIX/include, PREFIX/lib (static libraries, pkg-config and CMake
 # files) and PREFIX/toolchain.cmake, the CMake toolchain for anything built
 # against them. The sources, apt's own lists and the build trees go to
@@ -16,8 +17,8 @@
 # sources, lists and cache stay as they are.
 #
 # Measured on 2 cores shared with other builds (load about 4): fetch 2 s,
-# SDL2 333 s, SDL2_image 5 s, libopenmpt 272 s; 7 min of CPU in all, about
-# 4 min on 2 idle cores. More in docs/web-build.md.
+# SDL2 333 s, SDL2_image 5 s, libopenmpt 272 s, giflib 3 s; 7 min of CPU in
+# all, about 4 min on 2 idle cores. More in docs/web-build.md.
 #
 # Everything this machine's Emscripten needs that plain emcc does not do by
 # itself is here and in the toolchain this script writes, each with its reason:
@@ -121,7 +122,7 @@ prepare_apt() {
 tree=
 fetch_source() {
   local package=$1
-  tree=$(find "$work/src/$package" -mindepth 1 -maxdepth 1 -type d 2>/dev/null | head -n 1)
+  tree=$(find "$work/src/$package" -mindepth 1 -maxdepth 1 -type d 2>/dev/null | head -n 1) || true
   if [ -z "$tree" ]; then
     prepare_apt
     # Unpacked beside its final name, so an interrupted fetch is never reused.
@@ -154,7 +155,13 @@ timed() {
   echo "build-deps: $2 built in $((SECONDS - start)) s"
 }
 
-sdl2_options=(-DSDL_SHARED=OFF -DSDL_STATIC=ON -DSDL_TEST=OFF -DSDL2_DISABLE_SDL2MAIN=ON)
+# The page draws its window itself and reads the pointer itself: of SDL it
+# needs the audio (Web Audio), surfaces and file access for SDL_image, and
+# nothing of the video, input devices or the rest, whose JavaScript (WebGL
+# above all) would be most of the page's script.
+sdl2_options=(-DSDL_SHARED=OFF -DSDL_STATIC=ON -DSDL_TEST=OFF -DSDL2_DISABLE_SDL2MAIN=ON
+  -DSDL_VIDEO=OFF -DSDL_RENDER=OFF -DSDL_JOYSTICK=OFF -DSDL_HAPTIC=OFF -DSDL_HIDAPI=OFF -DSDL_POWER=OFF
+  -DSDL_SENSOR=OFF -DSDL_LOCALE=OFF -DSDL_MISC=OFF -DSDL_FILESYSTEM=OFF)
 build_sdl2() {
   fetch_source libsdl2
   cmake_build sdl2 "$tree" "${sdl2_options[@]}"
@@ -196,11 +203,14 @@ openmpt_options=(--host=i686-pc-linux-gnu --disable-shared --enable-static
   --without-mpg123 --without-ogg --without-vorbis --without-vorbisfile --without-portaudio
   --without-portaudiocpp --without-sndfile --without-flac --without-pulseaudio --without-zlib
   --disable-openmpt123 --disable-examples --disable-tests --disable-doxygen-doc)
+# The module player is most of the page's bytes: built for size, which costs
+# nothing audible (a module's mixing is a small part of a core either way).
+openmpt_cflags="-Os -fexceptions"
 build_openmpt() {
   local build="$work/build/libopenmpt"
   fetch_source libopenmpt
   rm -rf "$build" && mkdir -p "$build"
-  (cd "$build" && CFLAGS="$cflags" CXXFLAGS="$cflags" LDFLAGS="-fexceptions" \
+  (cd "$build" && CFLAGS="$openmpt_cflags" CXXFLAGS="$openmpt_cflags" LDFLAGS="-fexceptions" \
     emconfigure "$tree/configure" --prefix="$prefix" "${openmpt_options[@]}" >"$build.log" 2>&1 &&
     emmake make -j "$jobs" >>"$build.log" 2>&1 && emmake make install >>"$build.log" 2>&1) || {
     echo "build-deps: libopenmpt failed; see $build.log" >&2
@@ -221,8 +231,22 @@ build_once() {
   mark_built "$name" "$stamp"
 }
 
+# The library alone (no tools), with its own makefile: emcc as its compiler.
+giflib_make=(CC=emcc AR=emar "OFLAGS=$cflags" libgif.a)
+build_giflib() {
+  local build="$work/build/giflib"
+  fetch_source giflib
+  rm -rf "$build" && cp -a "$tree" "$build" && mkdir -p "$prefix/include" "$prefix/lib"
+  (emmake make -C "$build" -j "$jobs" "${giflib_make[@]}" >"$build.log" 2>&1 &&
+    install -m 644 "$build/gif_lib.h" "$prefix/include/" && install -m 644 "$build/libgif.a" "$prefix/lib/") || {
+    echo "build-deps: giflib failed; see $build.log" >&2
+    exit 1
+  }
+}
+
 start=$SECONDS
 build_once sdl2 build_sdl2 "${sdl2_options[@]}"
 build_once sdl2_image build_sdl2_image "${sdl2_image_options[@]}" "$(cat "$work/stamps/sdl2")"
-build_once libopenmpt build_openmpt "${openmpt_options[@]}"
+build_once libopenmpt build_openmpt "$openmpt_cflags" "${openmpt_options[@]}"
+build_once giflib build_giflib "${giflib_make[@]}"
 echo "build-deps: $prefix ready ($((SECONDS - start)) s)"

@@ -1,0 +1,163 @@
+// make web-bench: the intro's page (build-web/) in headless Chromium, each
+// figure beside its goal; figures only, nothing fails.
+//   NODE_PATH=.../node_modules node web_bench.js SITE NATIVE_BUILD
+//  - bytes to transfer, raw and gzipped, every file of the folder together;
+//  - page load to first frame, after the files have arrived (median of runs);
+//  - TimerStars' rate and its 99th-percentile interval over 20 s;
+//  - CPU of the page's renderer process (and of all of Chromium) over those
+//    20 s, beside the native intro's (its zenora_timing, under Xvfb).
+'use strict';
+const {execFileSync} = require('child_process');
+const fs = require('fs');
+const path = require('path');
+const zlib = require('zlib');
+const {serve} = require('../../tools/web/serve.js');
+const web = require('../../tools/web/chromium.js');
+
+const [site, nativeBuild] = process.argv.slice(2);
+const SECONDS = 20;
+const LOAD_RUNS = 7;
+const TICK_MS = 20;
+
+function row(what, measured, goal = '', met = null) {
+  const verdict = met === null ? '' : met ? 'ok' : 'MISSED';
+  console.log(`  ${what.padEnd(44)} ${measured.padEnd(18)} ${goal.padEnd(22)} ${verdict}`);
+}
+
+const median = (values) => [...values].sort((a, b) => a - b)[Math.floor(values.length / 2)];
+const percentile = (values, p) => [...values].sort((a, b) => a - b)[Math.ceil(values.length * p) - 1];
+
+// utime + stime of a process in ms, from /proc; 0 when it is gone.
+function cpuMs(pid) {
+  try {
+    const fields = fs.readFileSync(`/proc/${pid}/stat`, 'utf8').split(') ')[1].split(' ');
+    return (Number(fields[11]) + Number(fields[12])) * 1000 / 100;  // clock ticks of 1/100 s
+  } catch {
+    return 0;
+  }
+}
+
+// Every process under pid, with its Chromium type (--type=...).
+function descendants(pid) {
+  const parents = new Map();
+  for (const entry of fs.readdirSync('/proc').filter((e) => /^\d+$/.test(e))) {
+    try {
+      parents.set(Number(entry), Number(fs.readFileSync(`/proc/${entry}/stat`, 'utf8').split(') ')[1].split(' ')[1]));
+    } catch {}  // gone meanwhile
+  }
+  const found = [];
+  const walk = (parent) => {
+    for (const [child, of] of parents) {
+      if (of !== parent) continue;
+      const command = fs.readFileSync(`/proc/${child}/cmdline`, 'utf8');
+      found.push({pid: child, type: (/--type=([a-z-]+)/.exec(command) || [, 'browser'])[1]});
+      walk(child);
+    }
+  };
+  walk(pid);
+  return found;
+}
+
+function bytes() {
+  let raw = 0;
+  let gzipped = 0;
+  for (const file of fs.readdirSync(site)) {
+    const data = fs.readFileSync(path.join(site, file));
+    raw += data.length;
+    gzipped += zlib.gzipSync(data, {level: 9}).length;
+  }
+  console.log('files to transfer (all of build-web/):');
+  row('raw', `${(raw / 1024).toFixed(0)} KB`);
+  row('gzipped (gzip -9, each file)', `${(gzipped / 1024).toFixed(0)} KB`, '<= 800 KB', gzipped <= 800 * 1024);
+}
+
+// From the moment the last file has arrived to the first frame on the canvas.
+async function loadToFirstFrame(url) {
+  const {browser, close} = await web.launch({autoplay: true});
+  const after = [];
+  const total = [];
+  try {
+    for (let run = 0; run < LOAD_RUNS; ++run) {
+      const {page} = await web.open(browser, url);
+      await web.until(page, () => zenoraProbe.firstFrame !== null);
+      const [arrived, frame] = await page.evaluate(() => [
+        Math.max(...performance.getEntriesByType('resource').map((r) => r.responseEnd),
+                 performance.getEntriesByType('navigation')[0].responseEnd),
+        zenoraProbe.firstFrame]);
+      after.push(frame - arrived);
+      total.push(frame);
+      await page.close();
+    }
+  } finally {
+    await close();
+  }
+  console.log(`page load to first frame (${LOAD_RUNS} loads, medians):`);
+  row('after the files have arrived', `${median(after).toFixed(0)} ms`, '<= 300 ms', median(after) <= 300);
+  row('  from the start of the load', `${median(total).toFixed(0)} ms`);
+}
+
+async function running(url) {
+  const {browser, close} = await web.launch({autoplay: true});
+  try {
+    const {page} = await web.open(browser, url);
+    await web.until(page, () => zenoraProbe.frames.filter(([, moved]) => moved).length >= 50);
+    const processes = descendants(browser.process().pid).concat({pid: browser.process().pid, type: 'browser'});
+    const before = new Map(processes.map(({pid}) => [pid, cpuMs(pid)]));
+    const from = await page.evaluate(() => performance.now());
+    await new Promise((resolve) => setTimeout(resolve, SECONDS * 1000));
+    const to = await page.evaluate(() => performance.now());
+    const used = processes.map(({pid, type}) => ({type, ms: cpuMs(pid) - before.get(pid)}));
+    const ticks = await page.evaluate((a, b) => zenoraProbe.frames.filter(([t, moved]) => moved && t >= a && t <= b)
+                                                          .map(([t]) => t), from, to);
+    const intervals = ticks.slice(1).map((t, i) => t - ticks[i]);
+    const rate = (ticks.length - 1) / ((ticks[ticks.length - 1] - ticks[0]) / 1000);
+    console.log(`the intro running, ${SECONDS} s:`);
+    row('TimerStars ticks a second', rate.toFixed(2), '50.0 within 1 %', Math.abs(rate - 50) <= 0.5);
+    row('  tick interval, median', `${median(intervals).toFixed(1)} ms`, `${TICK_MS} ms`);
+    row('  tick interval, 99th percentile', `${percentile(intervals, 0.99).toFixed(1)} ms`);
+    const wall = to - from;
+    const renderer = Math.max(...used.filter((u) => u.type === 'renderer').map((u) => u.ms));
+    row('CPU of the page\'s renderer process', `${(100 * renderer / wall).toFixed(2)} %`);
+    for (const type of [...new Set(used.map((u) => u.type))].filter((t) => t !== 'renderer')) {
+      const ms = used.filter((u) => u.type === type).reduce((sum, u) => sum + u.ms, 0);
+      row(`  Chromium's ${type} processes`, `${(100 * ms / wall).toFixed(2)} %`);
+    }
+  } finally {
+    await close();
+  }
+}
+
+function native() {
+  const timing = path.join(nativeBuild, 'bench', 'zenora_timing');
+  console.log('the native intro (zenora_timing under Xvfb, the same 20 s):');
+  try {
+    const out = execFileSync(timing, ['--seconds', String(SECONDS), '--rounds', '1', '--round-seconds', '1'],
+                             {encoding: 'utf8', stdio: ['ignore', 'pipe', 'ignore'], timeout: 300000});
+    for (const line of out.split('\n').filter((l) => /TimerStars|CPU, utime|after the first frame  /.test(l))) {
+      console.log(line);
+    }
+  } catch (error) {
+    console.log(`  (not measured: ${error.message.split('\n')[0]})`);
+  }
+}
+
+async function main() {
+  if (!site || !fs.existsSync(path.join(site, 'index.html'))) {
+    console.error('usage: web_bench.js SITE NATIVE_BUILD (make web builds the site in build-web)');
+    process.exit(2);
+  }
+  bytes();
+  const server = await serve(site);
+  try {
+    await loadToFirstFrame(server.url);
+    await running(server.url);
+  } finally {
+    await server.close();
+  }
+  native();
+}
+
+main().catch((error) => {
+  console.error(`web_bench: ${error.message}`);
+  process.exit(1);
+});
