@@ -16,6 +16,7 @@
 
 #include <array>
 #include <string>
+#include <utility>
 
 #include "toolkit/controls.hpp"
 #include "toolkit/units.hpp"
@@ -93,6 +94,7 @@ void WebBackend::SyncWindow(const Form& form) {
 }
 
 std::optional<Event> WebBackend::PollEvent() {
+  if (again_) return std::exchange(again_, std::nullopt);
   std::array<int, 6> e{};
   while (zenora_next_event(e.data())) {
     const auto [kind, x, y, button, held, shift] = e;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "toolkit/backend.hpp"
@@ -23,6 +24,7 @@ class WebBackend final : public Backend {
   void Show(const Form& form) override;
   void SyncWindow(const Form& form) override;
   std::optional<Event> PollEvent() override;
+  void Unpoll(const Event& event) override { again_ = event; }
   void WaitEvent(std::int64_t timeout_ms) override;
   void Present(const Surface& frame, std::span<const Rect> changed) override;
   void MessageBox(std::string_view title, std::string_view prompt, int style) override;
@@ -41,6 +43,7 @@ class WebBackend final : public Backend {
 
  private:
   SteadyClock clock_;
+  std::optional<Event> again_;  // handed back by the loop, polled first
   bool shown_ = false;
   int scale_ = 1;
   int left_ = 0;  // the window's place on the page
