@@ -39,6 +39,21 @@ void Install(int signal_number, void (*handler)(int), int flags, struct sigactio
   sigaction(signal_number, &action, saved);
 }
 
+// Installs handler for each ending signal the program was not started with
+// ignored, keeping what was there; and puts that back.
+void TakeEach(void (*handler)(int), int flags, std::array<struct sigaction, 2>& saved, std::array<bool, 2>& taken) {
+  for (std::size_t i = 0; i < kEnding.size(); ++i) {
+    taken[i] = !Ignored(kEnding[i]);
+    if (taken[i]) Install(kEnding[i], handler, flags, &saved[i]);
+  }
+}
+
+void RestoreEach(const std::array<struct sigaction, 2>& saved, const std::array<bool, 2>& taken) {
+  for (std::size_t i = kEnding.size(); i-- > 0;) {
+    if (taken[i]) sigaction(kEnding[i], &saved[i], nullptr);
+  }
+}
+
 // Runs in every child forked while a box is up: such a child is the box.
 extern "C" void DieWithOwner() {
   if (!box_up.load()) return;
@@ -49,18 +64,9 @@ extern "C" void DieWithOwner() {
 
 }  // namespace
 
-SignalPolicy::SignalPolicy() noexcept {
-  for (std::size_t i = 0; i < kEnding.size(); ++i) {
-    taken_[i] = !Ignored(kEnding[i]);
-    if (taken_[i]) Install(kEnding[i], &EndAsUncaught, SA_RESETHAND | SA_NODEFER, &saved_[i]);
-  }
-}
+SignalPolicy::SignalPolicy() noexcept { TakeEach(&EndAsUncaught, SA_RESETHAND | SA_NODEFER, saved_, taken_); }
 
-SignalPolicy::~SignalPolicy() {
-  for (std::size_t i = kEnding.size(); i-- > 0;) {
-    if (taken_[i]) sigaction(kEnding[i], &saved_[i], nullptr);
-  }
-}
+SignalPolicy::~SignalPolicy() { RestoreEach(saved_, taken_); }
 
 void SignalPolicy::Running() noexcept {
   // SA_RESTART: a request to end interrupts nothing but the loop's own wait.
@@ -76,16 +82,11 @@ ModalBoxGuard::ModalBoxGuard() {
   static_cast<void>(fork_hook);
   box_owner.store(getpid());
   box_up.store(true);
-  for (std::size_t i = 0; i < kEnding.size(); ++i) {
-    swapped_[i] = !Ignored(kEnding[i]);
-    if (swapped_[i]) Install(kEnding[i], &EndAsUncaught, SA_RESETHAND | SA_NODEFER, &saved_[i]);
-  }
+  TakeEach(&EndAsUncaught, SA_RESETHAND | SA_NODEFER, saved_, swapped_);
 }
 
 ModalBoxGuard::~ModalBoxGuard() {
-  for (std::size_t i = kEnding.size(); i-- > 0;) {
-    if (swapped_[i]) sigaction(kEnding[i], &saved_[i], nullptr);
-  }
+  RestoreEach(saved_, swapped_);
   box_up.store(false);
 }
 
