@@ -63,9 +63,9 @@ class MessageLoop {
   // One turn of the top level, never called from a handler: handles every
   // pending event, fires the timers due, and presents the frame when any of
   // that happened. Returns the milliseconds until the next timer is due (0:
-  // already), kIdleMs when none runs; input that arrives sooner wants a step
-  // sooner; 0 too when input is left over. Throws ProgramEnd when the program ends, and any run-time error a
-  // handler did not trap.
+  // already, or input is left over), kIdleMs when none runs; input that
+  // arrives sooner wants a step sooner. Throws ProgramEnd when the program
+  // ends, and any run-time error a handler did not trap.
   std::int64_t Step();
   // Steps and waits on the backend between steps until the program ends;
   // returns the exit status.
