@@ -17,19 +17,15 @@ case $mode in
 esac
 source "$(dirname "$0")/lib.sh"
 
-chmod 711 "$RW_TMP" && install -d -o nobody -m 700 "$RW_TMP/xdg" "$RW_TMP/home"
-app=$(rw_copy_folder app) && chmod -R a+rX "$app"
+rw_unprivileged "$RW_TMP/home"
 bus=unix:path=$RW_TMP/xdg/bus
-# as_user COMMAND...: in a subshell only (it execs, keeping the pid).
-as_user() {
-  exec setpriv --reuid=nobody --regid=nogroup --clear-groups env -i PATH=/usr/bin:/bin HOME="$RW_TMP/home" \
-    XDG_RUNTIME_DIR="$RW_TMP/xdg" DBUS_SESSION_BUS_ADDRESS="$bus" DISPLAY="$DISPLAY" "$@"
-}
+# as_user COMMAND...: as nobody with a home it may write in (the servers do), the session bus and the display.
+as_user() { rw_as_user HOME="$RW_TMP/home" DBUS_SESSION_BUS_ADDRESS="$bus" DISPLAY="$DISPLAY" "$@"; }
 serve() { (as_user "${@:2}" >"$RW_TMP/$1.log" 2>&1) & RW_PIDS+=("$!"); }
 # start_intro [VARIABLE=VALUE...]: the program as the user, its pid in RW_PID.
 start_intro() {
   RW_STATUS=""
-  (as_user "$@" "$app/ZENOrA_intro" >>"$RW_TMP/intro.log" 2>&1) &
+  (as_user "$@" "$RW_APP/ZENOrA_intro" >>"$RW_TMP/intro.log" 2>&1) &
   RW_PID=$! && RW_PIDS+=("$RW_PID") && RW_STARTED=$(rw_now)
 }
 since() { echo $(( ($(rw_now) - $1) / 1000000 )); }
