@@ -3,7 +3,7 @@
 # insists): the 320 x 189 window floats; a virtual pointer's drags with the left, the right and the
 # middle button on the picture move it by the pointer's travel, one from the star strip does not;
 # a click on the glyph ends the intro with status 0.
-RW_TOOLS=(sway swaymsg setpriv python3)
+RW_TOOLS=(sway swaymsg setpriv jq)
 source "$(dirname "$0")/lib.sh"
 scale=${1:?the output scale}
 
@@ -15,14 +15,8 @@ rw_until 5000 eval 'socket=$(cd "$RW_TMP/xdg" && ls wayland-?) && ipc=$(ls "$RW_
   rw_fail "sway did not start"
 # rect outputs | rect tree TITLE: "X Y W H" of the first output, or of the window titled so, in logical pixels.
 rect() {
-  (rw_as_user SWAYSOCK="$ipc" swaymsg -r -t "get_$1") | python3 -c '
-import json, sys
-def walk(n):
-    yield n
-    for c in n.get("nodes", []) + n.get("floating_nodes", []): yield from walk(c)
-t = json.load(sys.stdin)
-r = next(n for n in (t if isinstance(t, list) else walk(t)) if len(sys.argv) < 2 or n.get("name") == sys.argv[1])["rect"]
-print(r["x"], r["y"], r["width"], r["height"])' "${@:2}" 2>/dev/null
+  (rw_as_user SWAYSOCK="$ipc" swaymsg -r -t "get_$1") | jq -r --arg title "${2-}" 2>/dev/null \
+    'first(.. | objects | select(has("rect") and ($title == "" or .name == $title))) | .rect | "\(.x) \(.y) \(.width) \(.height)"'
 }
 read -r _ _ layout_w layout_h < <(rect outputs)
 
