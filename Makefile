@@ -26,9 +26,6 @@
 #   make web-deps    SDL2, SDL2_image, libopenmpt and giflib for WebAssembly, built
 #                    from Debian's source packages into build-web-deps/ (once; about
 #                    5 to 10 min; make clean keeps them, make distclean does not)
-#   make web-check   the same small programs built natively and for WebAssembly, run
-#                    under Node: music samples, decoded images and the logo's drawn
-#                    coordinates must come out the same
 MAKEFLAGS += --no-print-directory
 
 BUILD      ?= build
@@ -48,7 +45,7 @@ SANITIZER_ENV = ASAN_OPTIONS=$(ASAN_CHECKS) \
                 LSAN_OPTIONS=suppressions=$(CURDIR)/tools/lsan-suppressions.txt:print_suppressions=0 \
                 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
-.PHONY: all deps configure build run test clean distclean timing test-asan fuzz fuzz-build soak gif video capture-bench install deb format format-check lint web web-run web-bench web-deps web-test-deps web-check
+.PHONY: all deps configure build run test clean distclean timing test-asan fuzz fuzz-build soak gif video capture-bench install deb format format-check lint web web-run web-bench web-deps web-test-deps
 
 all: build
 
@@ -163,19 +160,9 @@ web-run: web
 web-bench: build web web-test-deps
 	NODE_PATH=$(WEB_NODE_MODULES) node bench/web/web_bench.js $(WEB_BUILD) $(BUILD)
 
-WEB_CHECK = build-web-check
-web-check: web-deps
-	@cmake -S tests/web -B $(WEB_CHECK)/native -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-	@cmake --build $(WEB_CHECK)/native -j $(JOBS)
-	@cmake -S tests/web -B $(WEB_CHECK)/wasm -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-	       -DCMAKE_TOOLCHAIN_FILE=$(abspath $(WEB_DEPS))/toolchain.cmake \
-	       -DZENORA_NATIVE_CHECKS=$(abspath $(WEB_CHECK))/native >/dev/null
-	@cmake --build $(WEB_CHECK)/wasm -j $(JOBS)
-	ctest --test-dir $(WEB_CHECK)/wasm --output-on-failure -j $(JOBS)
-
 # The web libraries take minutes to build: only distclean removes them.
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(WEB_BUILD) $(WASM_BUILD) $(WEB_CHECK)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(WEB_BUILD) $(WASM_BUILD)
 
 distclean: clean
 	rm -rf $(WEB_DEPS) $(WEB_DEPS)-work

@@ -13,7 +13,7 @@ packages=(
   clang libclang-rt-14-dev valgrind clang-format clang-tidy
   pulseaudio pulseaudio-utils pipewire pipewire-bin pipewire-pulse wireplumber dbus-daemon
   emscripten chromium npm
-  weston libwayland-bin python3
+  weston libwayland-bin python3 jq
   libxi-dev libxtst-dev fluxbox wmctrl cage grim
 )
 

@@ -82,6 +82,14 @@ rw_copy_folder() {
   echo "$dir"
 }
 
+# As nobody, as wlroots and the sound servers insist: rw_unprivileged [FOLDER...] opens the temp folder to it,
+# makes it a runtime folder $RW_TMP/xdg (and FOLDERs) and a copy of the program folder it can read (RW_APP);
+# rw_as_user [VARIABLE=VALUE...] COMMAND... runs so, in a subshell only (it execs, keeping the pid).
+rw_unprivileged() {
+  chmod 711 "$RW_TMP" && install -d -o nobody -m 700 "$RW_TMP/xdg" "$@" && RW_APP=$(rw_copy_folder app) && chmod -R a+rX "$RW_APP"
+}
+rw_as_user() { exec setpriv --reuid=nobody --regid=nogroup --clear-groups env -i PATH=/usr/bin:/bin HOME="$RW_TMP" XDG_RUNTIME_DIR="$RW_TMP/xdg" "$@"; }
+
 # SDL's message box on X11 needs a 12-point core font (Debian: xfonts-base).
 rw_need_box_font() {
   [ -n "$(timeout 5 xlsfonts -fn '-*-*-medium-r-normal--*-120-*-*-*-*-*-*' 2>/dev/null)" ] ||
@@ -140,6 +148,20 @@ rw_diff_inside() {
   "$RW_CONVERT" "$a" "${draw[@]}" "${crop[@]}" "$RW_TMP/a.png" && "$RW_CONVERT" "$b" "${draw[@]}" "${crop[@]}" "$RW_TMP/b.png"
   /usr/bin/compare -metric AE "$RW_TMP/a.png" "$RW_TMP/b.png" null: 2>&1 | sed 's/ .*//'
 }
+# rw_shows_frame SHOT N OX OY W H WHAT: the shot (W x H) is the capture tool's first frame at scale N,
+# placed at OX, OY on black, where nothing moves (logo x 230-315, y 15-115; the stars' rows 140-172).
+rw_shows_frame() {
+  local n=$2 ox=$3 oy=$4 differ
+  [ -f "$RW_TMP/capture/frame-0.png" ] || "$RW_BUILD/ZENOrA_capture" --out "$RW_TMP/capture" --at 0 >"$RW_TMP/capture.log" 2>&1 ||
+    rw_fail "ZENOrA_capture failed"
+  "$RW_CONVERT" -size "$5x$6" xc:black \( "$RW_TMP/capture/frame-0.png" -sample "$(( n * 100 ))%" \) \
+    -geometry "+$ox+$oy" -composite "$RW_TMP/expected.png"
+  differ=$(rw_diff_inside "$1" "$RW_TMP/expected.png" "$5" "$6" 0 0 \
+    "$(( ox + 230 * n )),$(( oy + 15 * n )) $(( ox + 316 * n - 1 )),$(( oy + 116 * n - 1 ))" \
+    "$ox,$(( oy + 140 * n )) $(( ox + 320 * n - 1 )),$(( oy + 173 * n - 1 ))")
+  [ "$differ" = 0 ] && rw_log "$7: the frame at ${n}x at $ox,$oy in $5 x $6, black around" ||
+    rw_check_failed "$7: $differ pixels differ from the capture tool's frame at ${n}x at $ox,$oy in $5 x $6"
+}
 # Pixels of exactly one colour (#RRGGBB) inside a rectangle W H X Y.
 rw_count_colour() {
   local differ
@@ -195,6 +217,24 @@ rw_glyph_is() {
 rw_wait_glyph() {
   rw_until $(( ${3:-2} * 1000 )) rw_glyph_is "$1" "$2" ||
     { echo "glyph shows $("$RW_CONVERT" "$RW_TMP/glyph.png" -format %c histogram:info: | tr -s ' \n' ' ')"; return 1; }
+}
+
+# rw_close_by_glyph WHAT: the pointer onto the glyph where RW_WIN shows it, grey, a click: status 0.
+rw_close_by_glyph() {
+  local x y
+  read -r x y < <(rw_position "$RW_WIN")
+  rw_pointer_to $(( x + RW_OX + 308 * RW_SCALE )) $(( y + RW_OY + 12 * RW_SCALE ))
+  rw_wait_glyph "$RW_WIN" '#C6C6C6' 2 && timeout 5 xdotool click 1 || rw_check_failed "$1: no grey glyph to click"
+  rw_wait_exit "$RW_PID" 10 && [ "$RW_STATUS" = 0 ] || rw_check_failed "$1: after the click: status ${RW_STATUS:-none}"
+}
+
+# rw_animating: two shots of RW_WIN (at 1x) 0.15 s apart differ in the logo and in the stars, which
+# changed by RW_LOGO and RW_STARS pixels.
+rw_animating() {
+  rw_shot "$RW_WIN" "$RW_TMP/during-1.png" && sleep 0.15 && rw_shot "$RW_WIN" "$RW_TMP/during-2.png"
+  RW_STARS=$(rw_diff_inside "$RW_TMP/during-1.png" "$RW_TMP/during-2.png" 319 33 1 140)
+  RW_LOGO=$(rw_diff_inside "$RW_TMP/during-1.png" "$RW_TMP/during-2.png" 80 80 232 33)
+  (( ${RW_STARS:-0} > 0 && ${RW_LOGO:-0} > 0 ))
 }
 
 # Waits up to $2 ms until window $1 stands still away from "$3" (the old "X

@@ -37,11 +37,8 @@ case ${1:?flood, backlog or lost} in
       sleep "$(( seconds * 10 / samples - 5 ))e-1"
       rw_alive "$RW_PID" || rw_fail "the program ended after $(( i * seconds / samples )) s of the flood"
       rss+=("$(kib VmRSS)") stack+=("$(kib VmStk)") places+=("$(rw_position "$RW_WIN")")
-      rw_shot "$RW_WIN" "$RW_TMP/during-1.png" && sleep 0.15 && rw_shot "$RW_WIN" "$RW_TMP/during-2.png"
-      stars=$(rw_diff_inside "$RW_TMP/during-1.png" "$RW_TMP/during-2.png" 319 33 1 140)
-      logo=$(rw_diff_inside "$RW_TMP/during-1.png" "$RW_TMP/during-2.png" 80 80 232 33)
-      rw_log "$(( i * seconds / samples )) s: $(status_of 'VmRSS|VmStk')window at ${places[-1]}, $stars star and $logo logo pixels changed"
-      (( ${stars:-0} > 0 && ${logo:-0} > 0 )) || rw_check_failed "at $(( i * seconds / samples )) s the picture stood still"
+      rw_animating || rw_check_failed "at $(( i * seconds / samples )) s the picture stood still"
+      rw_log "$(( i * seconds / samples )) s: $(status_of 'VmRSS|VmStk')window at ${places[-1]}, $RW_STARS star and $RW_LOGO logo pixels changed"
       read -r x y <<<"${places[-1]}"
       (( x >= X0 && x <= X0 + 200 && y >= Y0 && y <= Y0 + 100 )) || rw_check_failed "the window at $x $y, off the pointer's path"
     done
@@ -79,8 +76,5 @@ case ${1:?flood, backlog or lost} in
     ;;
 esac
 
-read -r x y < <(rw_position "$RW_WIN")
-rw_pointer_to $(( x + 308 )) $(( y + 12 ))
-rw_wait_glyph "$RW_WIN" '#C6C6C6' 2 && timeout 5 xdotool click 1 || rw_check_failed "no grey glyph to click"
-rw_wait_exit "$RW_PID" 10 && [ "$RW_STATUS" = 0 ] || rw_check_failed "after the click: status ${RW_STATUS:-none, still running}"
+rw_close_by_glyph "after the $1 case"
 rw_finish

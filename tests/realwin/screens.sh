@@ -16,36 +16,11 @@
 source "$(dirname "$0")/lib.sh"
 mode=${1:?a screen, resized, depth30, depth8, cage or cage-wayland}
 
-# The capture tool's first frame at scale $1, placed at $2, $3 on black of $4 x $5, in $RW_TMP/expected.png.
-expected_frame() {
-  [ -f "$RW_TMP/capture/frame-0.png" ] || "$RW_BUILD/ZENOrA_capture" --out "$RW_TMP/capture" --at 0 >"$RW_TMP/capture.log" 2>&1 ||
-    rw_fail "ZENOrA_capture failed"
-  "$RW_CONVERT" -size "$4x$5" xc:black \( "$RW_TMP/capture/frame-0.png" -sample "$(( $1 * 100 ))%" \) \
-    -geometry "+$2+$3" -composite "$RW_TMP/expected.png"
-}
-# shows_frame SHOT N OX OY W H WHAT: the shot is the frame at N, OX, OY on black where nothing moves.
-shows_frame() {
-  local n=$2 ox=$3 oy=$4 differ
-  expected_frame "$n" "$ox" "$oy" "$5" "$6"
-  differ=$(rw_diff_inside "$1" "$RW_TMP/expected.png" "$5" "$6" 0 0 \
-    "$(( ox + 230 * n )),$(( oy + 15 * n )) $(( ox + 316 * n - 1 )),$(( oy + 116 * n - 1 ))" \
-    "$ox,$(( oy + 140 * n )) $(( ox + 320 * n - 1 )),$(( oy + 173 * n - 1 ))")
-  [ "$differ" = 0 ] && rw_log "$7: the frame at ${n}x at $ox,$oy in $5 x $6, black around" ||
-    rw_check_failed "$7: $differ pixels differ from the capture tool's frame at ${n}x at $ox,$oy in $5 x $6"
-}
 # The layout of the frame in a window of W x H: "N OX OY".
 layout() {
   local n=$(( $1 / 320 < $2 / 189 ? $1 / 320 : $2 / 189 ))
   (( n < 1 )) && n=1
   echo "$n $(( ($1 - 320 * n) / 2 )) $(( ($2 - 189 * n) / 2 ))"
-}
-# glyph_and_click WHAT: the pointer onto the glyph as the window shows it, grey, a click, status 0.
-glyph_and_click() {
-  local x y
-  read -r x y < <(rw_position "$RW_WIN")
-  rw_pointer_to $(( x + RW_OX + 308 * RW_SCALE )) $(( y + RW_OY + 12 * RW_SCALE ))
-  rw_wait_glyph "$RW_WIN" '#C6C6C6' 2 && timeout 5 xdotool click 1 || rw_check_failed "$1: no grey glyph to click"
-  rw_wait_exit "$RW_PID" 10 && [ "$RW_STATUS" = 0 ] || rw_check_failed "$1: after the click: status ${RW_STATUS:-none}"
 }
 
 case $mode in
@@ -69,7 +44,7 @@ case $mode in
     read -r x y <<<"$3"
     RW_WIN=root RW_OX=$x RW_OY=$y
     rw_log "on $1 at ${GDK_SCALE:-1}: ${4}x at $3"
-    glyph_and_click "$1"
+    rw_close_by_glyph "$1"
     ;;
   resized)
     if [ "$RW_WM" = fluxbox ]; then rw_start_xvfb; else rw_start_xvfb 1920x1080; fi
@@ -85,7 +60,7 @@ case $mode in
     read -r w h < <(rw_size "$RW_WIN")
     read -r RW_SCALE RW_OX RW_OY < <(layout "$w" "$h")
     rw_shot "$RW_WIN" "$RW_TMP/resized.png"
-    shows_frame "$RW_TMP/resized.png" "$RW_SCALE" "$RW_OX" "$RW_OY" "$w" "$h" "given $w x $h"
+    rw_shows_frame "$RW_TMP/resized.png" "$RW_SCALE" "$RW_OX" "$RW_OY" "$w" "$h" "given $w x $h"
     # A drag by 30, 15 display pixels: by 30 / N, 15 / N blocks, where the desktop lets it move.
     from=$(rw_position "$RW_WIN")
     read -r x y <<<"$from"
@@ -111,16 +86,16 @@ case $mode in
     sleep 0.5
     RW_SCALE=1 RW_OX=0 RW_OY=0
     rw_shot "$RW_WIN" "$RW_TMP/back.png"
-    shows_frame "$RW_TMP/back.png" 1 0 0 320 189 "the size back"
-    glyph_and_click "the size back"
+    rw_shows_frame "$RW_TMP/back.png" 1 0 0 320 189 "the size back"
+    rw_close_by_glyph "the size back"
     ;;
   depth30)
     rw_start_xvfb 1024x768x30
     rw_start_intro
     rw_wait_intro_window
     rw_shot "$RW_WIN" "$RW_TMP/deep.png"
-    shows_frame "$RW_TMP/deep.png" 1 0 0 320 189 "a 30-bit screen"
-    glyph_and_click "a 30-bit screen"
+    rw_shows_frame "$RW_TMP/deep.png" 1 0 0 320 189 "a 30-bit screen"
+    rw_close_by_glyph "a 30-bit screen"
     ;;
   depth8)
     rw_start_xvfb 1024x768x8
@@ -133,11 +108,9 @@ case $mode in
     ;;
   cage | cage-wayland)
     # cage runs as an unprivileged user, as wlroots insists; the program too, in its own folder.
-    chmod 711 "$RW_TMP" && install -d -o nobody -m 700 "$RW_TMP/xdg"
-    app=$(rw_copy_folder app) && chmod -R a+rX "$app"
-    as_user() { exec setpriv --reuid=nobody --regid=nogroup --clear-groups env -i PATH=/usr/bin:/bin HOME="$RW_TMP" XDG_RUNTIME_DIR="$RW_TMP/xdg" "$@"; }
-    program=("$app/ZENOrA_intro") && [ "$mode" = cage-wayland ] && program=(env -u DISPLAY "$app/ZENOrA_intro")
-    (as_user WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman SDL_AUDIODRIVER=dummy \
+    rw_unprivileged
+    program=("$RW_APP/ZENOrA_intro") && [ "$mode" = cage-wayland ] && program=(env -u DISPLAY "$RW_APP/ZENOrA_intro")
+    (rw_as_user WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman SDL_AUDIODRIVER=dummy \
       cage -- "${program[@]}" >"$RW_TMP/cage.log" 2>&1) &
     cage=$! && RW_PIDS+=("$cage")
     rw_until 10000 eval 'RW_PID=$(pgrep -P "$cage" -x ZENOrA_intro) && socket=$(cd "$RW_TMP/xdg" && ls wayland-?)' ||
@@ -147,17 +120,17 @@ case $mode in
     if [ "$mode" = cage ]; then
       # Under XWayland the window is read back from the X server.
       display=$(tr '\0' '\n' <"/proc/$RW_PID/environ" | sed -n 's/^DISPLAY=//p')
-      (as_user DISPLAY="$display" sh -c 'import -window "$(xdotool search --name ":: ZENOrA ::" | head -n1)" png:-') \
+      (rw_as_user DISPLAY="$display" sh -c 'import -window "$(xdotool search --name ":: ZENOrA ::" | head -n1)" png:-') \
         >"$RW_TMP/cage.png" 2>>"$RW_TMP/import.log"
       read -r w h < <("$RW_CONVERT" "$RW_TMP/cage.png" -format '%w %h' info: 2>/dev/null)
       [ "$w $h" = "1280 720" ] || rw_check_failed "the XWayland window is ${w:-?} x ${h:-?}, not 1280 x 720"
     else
-      (as_user WAYLAND_DISPLAY="$socket" grim -) >"$RW_TMP/cage.png" 2>>"$RW_TMP/import.log"
+      (rw_as_user WAYLAND_DISPLAY="$socket" grim -) >"$RW_TMP/cage.png" 2>>"$RW_TMP/import.log"
     fi
-    shows_frame "$RW_TMP/cage.png" 3 160 76 1280 720 "$mode"
+    rw_shows_frame "$RW_TMP/cage.png" 3 160 76 1280 720 "$mode"
     if [ "$mode" = cage ]; then
       # XTest moves XWayland's own pointer: the glyph greys where it is drawn, and a click ends the program.
-      x11() { (as_user DISPLAY="$display" "$@"); }
+      x11() { (rw_as_user DISPLAY="$display" "$@"); }
       x11 xdotool mousemove $(( 160 + 307 * 3 )) $(( 76 + 12 * 3 )) sleep 0.1 mousemove_relative 1 0 sleep 0.3
       x11 sh -c 'import -window "$(xdotool search --name ":: ZENOrA ::" | head -n1)" png:-' >"$RW_TMP/glyph.png" 2>>"$RW_TMP/import.log"
       grey=$(rw_count_colour "$RW_TMP/glyph.png" '#C6C6C6' 27 27 $(( 160 + 304 * 3 )) $(( 76 + 8 * 3 )))

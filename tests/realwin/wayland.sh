@@ -3,41 +3,32 @@
 # insists): the 320 x 189 window floats; a virtual pointer's drags with the left, the right and the
 # middle button on the picture move it by the pointer's travel, one from the star strip does not;
 # a click on the glyph ends the intro with status 0.
-RW_TOOLS=(sway swaymsg setpriv python3)
+RW_TOOLS=(sway swaymsg setpriv jq)
 source "$(dirname "$0")/lib.sh"
 scale=${1:?the output scale}
 
-chmod 711 "$RW_TMP" && install -d -o nobody -m 700 "$RW_TMP/xdg"
-app=$(rw_copy_folder app) && cp "${RW_VPOINTER:?RW_VPOINTER must name the test pointer}" "$app/" && chmod -R a+rX "$app"
-# as_user COMMAND...: in a subshell only (it execs, keeping the pid).
-as_user() { exec setpriv --reuid=nobody --regid=nogroup --clear-groups env -i PATH=/usr/bin:/bin HOME="$RW_TMP" XDG_RUNTIME_DIR="$RW_TMP/xdg" "$@"; }
+rw_unprivileged && cp "${RW_VPOINTER:?RW_VPOINTER must name the test pointer}" "$RW_APP/"
 printf 'output * bg #000000 solid_color\noutput * scale %s\n' "$scale" >"$RW_TMP/sway.conf" && chmod 644 "$RW_TMP/sway.conf"
-(as_user WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman sway -c "$RW_TMP/sway.conf" >"$RW_TMP/sway.log" 2>&1) &
+(rw_as_user WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman sway -c "$RW_TMP/sway.conf" >"$RW_TMP/sway.log" 2>&1) &
 RW_PIDS+=("$!")
 rw_until 5000 eval 'socket=$(cd "$RW_TMP/xdg" && ls wayland-?) && ipc=$(ls "$RW_TMP"/xdg/sway-ipc.*)' 2>/dev/null ||
   rw_fail "sway did not start"
 # rect outputs | rect tree TITLE: "X Y W H" of the first output, or of the window titled so, in logical pixels.
 rect() {
-  (as_user SWAYSOCK="$ipc" swaymsg -r -t "get_$1") | python3 -c '
-import json, sys
-def walk(n):
-    yield n
-    for c in n.get("nodes", []) + n.get("floating_nodes", []): yield from walk(c)
-t = json.load(sys.stdin)
-r = next(n for n in (t if isinstance(t, list) else walk(t)) if len(sys.argv) < 2 or n.get("name") == sys.argv[1])["rect"]
-print(r["x"], r["y"], r["width"], r["height"])' "${@:2}" 2>/dev/null
+  (rw_as_user SWAYSOCK="$ipc" swaymsg -r -t "get_$1") | jq -r --arg title "${2-}" 2>/dev/null \
+    'first(.. | objects | select(has("rect") and ($title == "" or .name == $title))) | .rect | "\(.x) \(.y) \(.width) \(.height)"'
 }
 read -r _ _ layout_w layout_h < <(rect outputs)
 
 # The pointer takes one step a line and answers each.
 mkfifo "$RW_TMP/steps" "$RW_TMP/answers"
-(as_user WAYLAND_DISPLAY="$socket" "$app/rw_vpointer" "$layout_w" "$layout_h" <"$RW_TMP/steps" >"$RW_TMP/answers" 2>"$RW_TMP/vpointer.log") &
+(rw_as_user WAYLAND_DISPLAY="$socket" "$RW_APP/rw_vpointer" "$layout_w" "$layout_h" <"$RW_TMP/steps" >"$RW_TMP/answers" 2>"$RW_TMP/vpointer.log") &
 RW_PIDS+=("$!")
 exec 7>"$RW_TMP/steps" 8<"$RW_TMP/answers"
 read -r -t 10 -u 8 answer && [ "$answer" = ok ] || rw_fail "no virtual pointer"
 pointer() { echo "$*" >&7 && read -r -t 10 -u 8 answer && [ "$answer" = ok ] || rw_fail "the virtual pointer did not '$*'"; }
 
-(as_user WAYLAND_DISPLAY="$socket" SDL_AUDIODRIVER=dummy "$app/ZENOrA_intro" >"$RW_TMP/intro.log" 2>&1) &
+(rw_as_user WAYLAND_DISPLAY="$socket" SDL_AUDIODRIVER=dummy "$RW_APP/ZENOrA_intro" >"$RW_TMP/intro.log" 2>&1) &
 RW_PID=$! && RW_PIDS+=("$!")
 rw_until 5000 eval 'read -r x y w h < <(rect tree "$RW_TITLE") && [ -n "$h" ]'
 [ "${w:-},${h:-}" = 320,189 ] || rw_fail "no 320 x 189 window titled '$RW_TITLE' in sway's tree (${w:-none}x${h:-none})"
