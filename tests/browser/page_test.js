@@ -31,7 +31,7 @@ async function withPage({autoplay = false, scale = 1, replace = {}, recordAudio 
   const server = await serve(site, {replace});
   const chromium = await web.launch({autoplay});
   try {
-    const opened = await web.open(chromium.browser, server.url, {scale, recordAudio});
+    const opened = await web.open(chromium.browser, server.url, {scale, recordAudio, gesture: !autoplay});
     await body({...opened, url: server.url});
     const missing = Object.values(replace).includes(null);
     const errors = opened.errors.filter((e) => !(missing && e.includes('status of 404')));

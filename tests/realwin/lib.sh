@@ -148,19 +148,25 @@ rw_diff_inside() {
   "$RW_CONVERT" "$a" "${draw[@]}" "${crop[@]}" "$RW_TMP/a.png" && "$RW_CONVERT" "$b" "${draw[@]}" "${crop[@]}" "$RW_TMP/b.png"
   /usr/bin/compare -metric AE "$RW_TMP/a.png" "$RW_TMP/b.png" null: 2>&1 | sed 's/ .*//'
 }
-# rw_shows_frame SHOT N OX OY W H WHAT: the shot (W x H) is the capture tool's first frame at scale N,
-# placed at OX, OY on black, where nothing moves (logo x 230-315, y 15-115; the stars' rows 140-172).
-rw_shows_frame() {
-  local n=$2 ox=$3 oy=$4 differ
+# rw_frame_differs SHOT N OX OY W H: how many pixels of the shot (W x H) differ from the capture tool's
+# first frame at scale N, placed at OX, OY on black, where nothing moves (logo x 230-315, y 15-115; the
+# stars' rows 140-172).
+rw_frame_differs() {
+  local n=$2 ox=$3 oy=$4
   [ -f "$RW_TMP/capture/frame-0.png" ] || "$RW_BUILD/ZENOrA_capture" --out "$RW_TMP/capture" --at 0 >"$RW_TMP/capture.log" 2>&1 ||
     rw_fail "ZENOrA_capture failed"
   "$RW_CONVERT" -size "$5x$6" xc:black \( "$RW_TMP/capture/frame-0.png" -sample "$(( n * 100 ))%" \) \
     -geometry "+$ox+$oy" -composite "$RW_TMP/expected.png"
-  differ=$(rw_diff_inside "$1" "$RW_TMP/expected.png" "$5" "$6" 0 0 \
+  rw_diff_inside "$1" "$RW_TMP/expected.png" "$5" "$6" 0 0 \
     "$(( ox + 230 * n )),$(( oy + 15 * n )) $(( ox + 316 * n - 1 )),$(( oy + 116 * n - 1 ))" \
-    "$ox,$(( oy + 140 * n )) $(( ox + 320 * n - 1 )),$(( oy + 173 * n - 1 ))")
-  [ "$differ" = 0 ] && rw_log "$7: the frame at ${n}x at $ox,$oy in $5 x $6, black around" ||
-    rw_check_failed "$7: $differ pixels differ from the capture tool's frame at ${n}x at $ox,$oy in $5 x $6"
+    "$ox,$(( oy + 140 * n )) $(( ox + 320 * n - 1 )),$(( oy + 173 * n - 1 ))"
+}
+# rw_shows_frame SHOT N OX OY W H WHAT: the shot is that frame.
+rw_shows_frame() {
+  local differ
+  differ=$(rw_frame_differs "$@")
+  [ "$differ" = 0 ] && rw_log "$7: the frame at ${2}x at $3,$4 in $5 x $6, black around" ||
+    rw_check_failed "$7: $differ pixels differ from the capture tool's frame at ${2}x at $3,$4 in $5 x $6"
 }
 # Pixels of exactly one colour (#RRGGBB) inside a rectangle W H X Y.
 rw_count_colour() {

@@ -115,17 +115,22 @@ case $mode in
     cage=$! && RW_PIDS+=("$cage")
     rw_until 10000 eval 'RW_PID=$(pgrep -P "$cage" -x ZENOrA_intro) && socket=$(cd "$RW_TMP/xdg" && ls wayland-?)' ||
       rw_fail "cage did not start the program"
-    sleep 1.5   # its window given the output's size, a frame shown
-    # Headless wlroots outputs are 1280 x 720: 3x at 160, 76.
+    # Headless wlroots outputs are 1280 x 720: 3x at 160, 76, once cage has given the window its size
+    # and a frame is shown (a while on a busy machine).
+    display=$(tr '\0' '\n' <"/proc/$RW_PID/environ" | sed -n 's/^DISPLAY=//p')
+    shot() {
+      if [ "$mode" = cage ]; then
+        # Under XWayland the window is read back from the X server.
+        (rw_as_user DISPLAY="$display" sh -c 'w=$(xdotool search --name ":: ZENOrA ::" | head -n1) && [ -n "$w" ] &&
+          timeout 5 import -window "$w" png:-') >"$RW_TMP/cage.png" 2>>"$RW_TMP/import.log"
+      else
+        (rw_as_user WAYLAND_DISPLAY="$socket" timeout 5 grim -) >"$RW_TMP/cage.png" 2>>"$RW_TMP/import.log"
+      fi
+    }
+    rw_until 15000 eval 'shot && [ "$(rw_frame_differs "$RW_TMP/cage.png" 3 160 76 1280 720)" = 0 ]'
     if [ "$mode" = cage ]; then
-      # Under XWayland the window is read back from the X server.
-      display=$(tr '\0' '\n' <"/proc/$RW_PID/environ" | sed -n 's/^DISPLAY=//p')
-      (rw_as_user DISPLAY="$display" sh -c 'import -window "$(xdotool search --name ":: ZENOrA ::" | head -n1)" png:-') \
-        >"$RW_TMP/cage.png" 2>>"$RW_TMP/import.log"
       read -r w h < <("$RW_CONVERT" "$RW_TMP/cage.png" -format '%w %h' info: 2>/dev/null)
       [ "$w $h" = "1280 720" ] || rw_check_failed "the XWayland window is ${w:-?} x ${h:-?}, not 1280 x 720"
-    else
-      (rw_as_user WAYLAND_DISPLAY="$socket" grim -) >"$RW_TMP/cage.png" 2>>"$RW_TMP/import.log"
     fi
     rw_shows_frame "$RW_TMP/cage.png" 3 160 76 1280 720 "$mode"
     if [ "$mode" = cage ]; then

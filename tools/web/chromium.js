@@ -86,9 +86,34 @@ async function launch({autoplay = false} = {}) {
   };
 }
 
+// Sound held until a click, as a browser that wants one holds it: Chromium's
+// own policy lets a context start without one now and then on a busy machine
+// (it reports the page as clicked when nothing clicked).
+function holdSoundUntilClick() {
+  let clicked = false;
+  window.addEventListener('click', (e) => { clicked ||= e.isTrusted; }, true);
+  const Native = window.AudioContext;
+  window.AudioContext = class extends Native {
+    constructor(...args) {
+      super(...args);
+      this.held = !clicked;
+      if (this.held) super.suspend();
+    }
+    get state() {
+      return this.held ? 'suspended' : super.state;
+    }
+    resume() {
+      if (!clicked) return Promise.reject(new DOMException('no click yet'));
+      this.held = false;
+      return super.resume();
+    }
+  };
+}
+
 // Opens the page at url in a new tab with the probes; scale: devicePixelRatio;
-// recordAudio: how many sample frames of sound to keep from the start.
-async function open(browser, url, {scale = 1, recordAudio = 0} = {}) {
+// recordAudio: how many sample frames of sound to keep from the start;
+// gesture: sound starts only after a click.
+async function open(browser, url, {scale = 1, recordAudio = 0, gesture = false} = {}) {
   const page = await browser.newPage();
   const errors = [];
   page.on('console', (message) => {
@@ -97,6 +122,7 @@ async function open(browser, url, {scale = 1, recordAudio = 0} = {}) {
   page.on('pageerror', (error) => errors.push(error.message));
   await page.setViewport({width: 800, height: 600, deviceScaleFactor: scale});
   await page.evaluateOnNewDocument(probe, STAR_ROWS, recordAudio);
+  if (gesture) await page.evaluateOnNewDocument(holdSoundUntilClick);
   await page.goto(url, {waitUntil: 'load'});
   return {page, errors};
 }
