@@ -39,21 +39,6 @@ void Install(int signal_number, void (*handler)(int), int flags, struct sigactio
   sigaction(signal_number, &action, saved);
 }
 
-// Installs handler for each ending signal the program was not started with
-// ignored, keeping what was there; and puts that back.
-void TakeEach(void (*handler)(int), int flags, std::array<struct sigaction, 2>& saved, std::array<bool, 2>& taken) {
-  for (std::size_t i = 0; i < kEnding.size(); ++i) {
-    taken[i] = !Ignored(kEnding[i]);
-    if (taken[i]) Install(kEnding[i], handler, flags, &saved[i]);
-  }
-}
-
-void RestoreEach(const std::array<struct sigaction, 2>& saved, const std::array<bool, 2>& taken) {
-  for (std::size_t i = kEnding.size(); i-- > 0;) {
-    if (taken[i]) sigaction(kEnding[i], &saved[i], nullptr);
-  }
-}
-
 // Runs in every child forked while a box is up: such a child is the box.
 extern "C" void DieWithOwner() {
   if (!box_up.load()) return;
@@ -64,16 +49,27 @@ extern "C" void DieWithOwner() {
 
 }  // namespace
 
-SignalPolicy::SignalPolicy() noexcept { TakeEach(&EndAsUncaught, SA_RESETHAND | SA_NODEFER, saved_, taken_); }
+EndingSignals::EndingSignals() noexcept {
+  for (std::size_t i = 0; i < kEnding.size(); ++i) {
+    taken_[i] = !Ignored(kEnding[i]);
+    if (taken_[i]) Install(kEnding[i], &EndAsUncaught, SA_RESETHAND | SA_NODEFER, &saved_[i]);
+  }
+}
 
-SignalPolicy::~SignalPolicy() { RestoreEach(saved_, taken_); }
+EndingSignals::~EndingSignals() {
+  for (std::size_t i = kEnding.size(); i-- > 0;) {
+    if (taken_[i]) sigaction(kEnding[i], &saved_[i], nullptr);
+  }
+}
 
-void SignalPolicy::Running() noexcept {
+void EndingSignals::AskLoopToQuit() noexcept {
   // SA_RESTART: a request to end interrupts nothing but the loop's own wait.
   for (std::size_t i = 0; i < kEnding.size(); ++i) {
     if (taken_[i]) Install(kEnding[i], &AskToQuit, SA_RESTART, nullptr);
   }
 }
+
+void SignalPolicy::Running() noexcept { ending_.AskLoopToQuit(); }
 
 bool SignalPolicy::QuitAsked() noexcept { return quit_asked != 0; }
 
@@ -82,12 +78,8 @@ ModalBoxGuard::ModalBoxGuard() {
   static_cast<void>(fork_hook);
   box_owner.store(getpid());
   box_up.store(true);
-  TakeEach(&EndAsUncaught, SA_RESETHAND | SA_NODEFER, saved_, swapped_);
 }
 
-ModalBoxGuard::~ModalBoxGuard() {
-  RestoreEach(saved_, swapped_);
-  box_up.store(false);
-}
+ModalBoxGuard::~ModalBoxGuard() { box_up.store(false); }
 
 }  // namespace tk

@@ -5,6 +5,24 @@
 
 namespace tk {
 
+// While held, SIGINT and SIGTERM end the program at once, as if uncaught;
+// a signal the program was started with ignored stays ignored. What was
+// there before is put back when it goes.
+class EndingSignals {
+ public:
+  EndingSignals() noexcept;
+  ~EndingSignals();
+  EndingSignals(const EndingSignals&) = delete;
+  EndingSignals& operator=(const EndingSignals&) = delete;
+
+  // From now on each signal taken asks the running loop to quit instead.
+  void AskLoopToQuit() noexcept;
+
+ private:
+  std::array<struct sigaction, 2> saved_{};  // SIGINT's and SIGTERM's handlers before
+  std::array<bool, 2> taken_{};
+};
+
 // What SIGINT and SIGTERM do, by stage. Wherever the message loop does not
 // run they must end the program at once, as if uncaught (the shell sees 130
 // and 143), and no process of ours may outlive it; while it runs they ask it
@@ -21,19 +39,13 @@ namespace tk {
 // Xlib read its tables a locked character at a time.
 class SignalPolicy {
  public:
-  SignalPolicy() noexcept;
-  ~SignalPolicy();
-  SignalPolicy(const SignalPolicy&) = delete;
-  SignalPolicy& operator=(const SignalPolicy&) = delete;
-
   void Running() noexcept;
 
   // Whether a signal has asked the running program to end.
   static bool QuitAsked() noexcept;
 
  private:
-  std::array<struct sigaction, 2> saved_{};  // SIGINT's and SIGTERM's handlers before
-  std::array<bool, 2> taken_{};
+  EndingSignals ending_;
 };
 
 // Held while a modal message box is up. SDL draws the box from a process of
@@ -49,8 +61,7 @@ class ModalBoxGuard {
   ModalBoxGuard& operator=(const ModalBoxGuard&) = delete;
 
  private:
-  std::array<struct sigaction, 2> saved_{};  // SIGINT's and SIGTERM's handlers before
-  std::array<bool, 2> swapped_{};
+  EndingSignals ending_;
 };
 
 }  // namespace tk
