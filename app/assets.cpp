@@ -1,6 +1,6 @@
-#include "app/assets.hpp"
+#include "assets.hpp"
 
-#include "toolkit/image.hpp"
+#include "image.hpp"
 
 namespace zenora {
 

@@ -3,8 +3,8 @@
 #include <span>
 #include <vector>
 
-#include "toolkit/image.hpp"
-#include "toolkit/surface.hpp"
+#include "image.hpp"
+#include "surface.hpp"
 
 namespace zenora {
 

@@ -1,6 +1,6 @@
-#include "app/intro.hpp"
+#include "intro.hpp"
 
-#include "toolkit/process.hpp"
+#include "runtime.hpp"
 
 namespace zenora {
 

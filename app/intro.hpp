@@ -3,8 +3,8 @@
 #include <filesystem>
 #include <functional>
 
-#include "app/zenora.hpp"
-#include "toolkit/backend.hpp"
+#include "backend.hpp"
+#include "zenora.hpp"
 
 namespace zenora {
 

@@ -1,8 +1,9 @@
 // ZENOrA_intro: the intro in its borderless window. It takes no command line.
-#include "app/intro.hpp"
-#include "toolkit/process.hpp"
-#include "toolkit/sdl_backend.hpp"
-#include "toolkit/signal_policy.hpp"
+#include "intro.hpp"
+#include "os.hpp"
+#include "runtime.hpp"
+#include "sdl_backend.hpp"
+#include "signals.hpp"
 
 int main() try {
   tk::SignalPolicy signals;  // first: Ctrl-C and SIGTERM end the start, whatever it waits for

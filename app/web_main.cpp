@@ -3,11 +3,11 @@
 // (LIGHT.S3M) in its current folder, which stands for the program's folder.
 #include <string_view>
 
-#include "app/intro.hpp"
-#include "toolkit/controls.hpp"
-#include "toolkit/process.hpp"
-#include "toolkit/text.hpp"
-#include "toolkit/web_backend.hpp"
+#include "controls.hpp"
+#include "intro.hpp"
+#include "os.hpp"
+#include "text.hpp"
+#include "web_backend.hpp"
 
 namespace {
 

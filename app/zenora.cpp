@@ -1,14 +1,14 @@
-#include "app/zenora.hpp"
+#include "zenora.hpp"
 
 #include <cstdio>
 #include <utility>
 
-#include "logo/projection.hpp"
-#include "stars/star_field.hpp"
-#include "ticker/info_texts.hpp"
-#include "toolkit/colour.hpp"
-#include "toolkit/errors.hpp"
-#include "toolkit/process.hpp"
+#include "colour.hpp"
+#include "errors.hpp"
+#include "info_texts.hpp"
+#include "os.hpp"
+#include "projection.hpp"
+#include "star_field.hpp"
 
 namespace zenora {
 

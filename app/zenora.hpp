@@ -6,18 +6,18 @@
 #include <string>
 #include <string_view>
 
-#include "app/assets.hpp"
-#include "logo/edge_table.hpp"
-#include "logo/logo_motion.hpp"
-#include "sound/bassmod.hpp"
-#include "sound/tune.hpp"
-#include "stars/star_field.hpp"
-#include "ticker/ticker.hpp"
-#include "toolkit/backend.hpp"
-#include "toolkit/controls.hpp"
-#include "toolkit/message_loop.hpp"
-#include "toolkit/rnd.hpp"
-#include "toolkit/timer.hpp"
+#include "assets.hpp"
+#include "backend.hpp"
+#include "bassmod.hpp"
+#include "controls.hpp"
+#include "edge_table.hpp"
+#include "logo_motion.hpp"
+#include "message_loop.hpp"
+#include "rnd.hpp"
+#include "star_field.hpp"
+#include "ticker.hpp"
+#include "timer.hpp"
+#include "tune.hpp"
 
 namespace zenora {
 

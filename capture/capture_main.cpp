@@ -13,16 +13,17 @@
 #include <string>
 #include <vector>
 
-#include "app/intro.hpp"
-#include "capture/capture_options.hpp"
-#include "capture/frame_files.hpp"
-#include "capture/gif_writer.hpp"
-#include "capture/interrupt.hpp"
-#include "capture/music_track.hpp"
-#include "capture/progress.hpp"
-#include "capture/video_writer.hpp"
-#include "toolkit/headless_backend.hpp"
-#include "toolkit/process.hpp"
+#include "capture_options.hpp"
+#include "frame_files.hpp"
+#include "gif_writer.hpp"
+#include "headless_backend.hpp"
+#include "interrupt.hpp"
+#include "intro.hpp"
+#include "music_track.hpp"
+#include "os.hpp"
+#include "progress.hpp"
+#include "runtime.hpp"
+#include "video_writer.hpp"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "capture/capture_options.hpp"
+#include "capture_options.hpp"
 
 #include <algorithm>
 #include <charconv>

@@ -1,12 +1,12 @@
-#include "capture/frame_files.hpp"
+#include "frame_files.hpp"
 
 #include <span>
 #include <stdexcept>
 
-#include "capture/capture_error.hpp"
-#include "capture/json.hpp"
-#include "capture/whole_file.hpp"
-#include "toolkit/image.hpp"
+#include "capture_error.hpp"
+#include "image.hpp"
+#include "json.hpp"
+#include "whole_file.hpp"
 
 namespace zenora {
 

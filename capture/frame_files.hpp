@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "app/zenora.hpp"
-#include "toolkit/surface.hpp"
+#include "surface.hpp"
+#include "zenora.hpp"
 
 namespace zenora {
 

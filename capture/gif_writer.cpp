@@ -1,4 +1,4 @@
-#include "capture/gif_writer.hpp"
+#include "gif_writer.hpp"
 
 #include <gif_lib.h>
 

@@ -8,9 +8,9 @@
 #include <unordered_map>
 #include <vector>
 
-#include "capture/capture_error.hpp"
-#include "capture/whole_file.hpp"
-#include "toolkit/surface.hpp"
+#include "capture_error.hpp"
+#include "surface.hpp"
+#include "whole_file.hpp"
 
 struct GifFileType;
 

@@ -1,4 +1,4 @@
-#include "capture/interrupt.hpp"
+#include "interrupt.hpp"
 
 #include <csignal>
 #include <initializer_list>

@@ -1,4 +1,4 @@
-#include "capture/json.hpp"
+#include "json.hpp"
 
 #include <cmath>
 #include <cstdio>

@@ -1,10 +1,10 @@
-#include "capture/music_track.hpp"
+#include "music_track.hpp"
 
 #include <algorithm>
 #include <string>
 
-#include "capture/capture_error.hpp"
-#include "sound/bassmod.hpp"
+#include "bassmod.hpp"
+#include "capture_error.hpp"
 
 namespace zenora {
 

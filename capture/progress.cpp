@@ -1,4 +1,4 @@
-#include "capture/progress.hpp"
+#include "progress.hpp"
 
 #include <algorithm>
 

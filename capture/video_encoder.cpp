@@ -5,8 +5,8 @@
 
 #include <cerrno>
 
-#include "capture/video_writer.hpp"
-#include "sound/bassmod.hpp"
+#include "bassmod.hpp"
+#include "video_writer.hpp"
 
 extern "C" {
 #include <libavcodec/avcodec.h>

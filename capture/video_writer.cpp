@@ -1,4 +1,4 @@
-#include "capture/video_writer.hpp"
+#include "video_writer.hpp"
 
 #include <string>
 

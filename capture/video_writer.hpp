@@ -5,10 +5,10 @@
 #include <memory>
 #include <span>
 
-#include "capture/capture_error.hpp"
-#include "capture/whole_file.hpp"
-#include "toolkit/library.hpp"
-#include "toolkit/surface.hpp"
+#include "capture_error.hpp"
+#include "library.hpp"
+#include "surface.hpp"
+#include "whole_file.hpp"
 
 namespace zenora {
 

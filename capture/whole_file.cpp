@@ -1,4 +1,4 @@
-#include "capture/whole_file.hpp"
+#include "whole_file.hpp"
 
 #include <fcntl.h>
 #include <sys/random.h>

@@ -4,8 +4,8 @@
 #include <filesystem>
 #include <span>
 
-#include "capture/capture_error.hpp"
-#include "toolkit/unique_fd.hpp"
+#include "capture_error.hpp"
+#include "unique_fd.hpp"
 
 namespace zenora {
 

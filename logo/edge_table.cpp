@@ -1,9 +1,9 @@
-#include "logo/edge_table.hpp"
+#include "edge_table.hpp"
 
 #include <cmath>
 #include <limits>
 
-#include "toolkit/errors.hpp"
+#include "errors.hpp"
 
 namespace logo {
 

@@ -1,4 +1,4 @@
-#include "logo/logo_motion.hpp"
+#include "logo_motion.hpp"
 
 #include <cmath>
 

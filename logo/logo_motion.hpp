@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "toolkit/rnd.hpp"
+#include "rnd.hpp"
 
 namespace logo {
 

@@ -1,6 +1,6 @@
-#include "logo/projection.hpp"
+#include "projection.hpp"
 
-#include "logo/transform.hpp"
+#include "transform.hpp"
 
 namespace logo {
 

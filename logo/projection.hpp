@@ -2,8 +2,8 @@
 
 #include <functional>
 
-#include "logo/edge_table.hpp"
-#include "toolkit/controls.hpp"
+#include "controls.hpp"
+#include "edge_table.hpp"
 
 namespace logo {
 

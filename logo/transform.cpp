@@ -1,11 +1,11 @@
-#include "logo/transform.hpp"
+#include "transform.hpp"
 
 #include <cmath>
 #include <limits>
 #include <numbers>
 
-#include "logo/trig.hpp"
-#include "toolkit/errors.hpp"
+#include "errors.hpp"
+#include "trig.hpp"
 
 namespace logo {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "logo/edge_table.hpp"
+#include "edge_table.hpp"
 
 namespace logo {
 

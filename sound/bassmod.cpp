@@ -1,9 +1,9 @@
-#include "sound/bassmod.hpp"
+#include "bassmod.hpp"
 
 #include <array>
 #include <utility>
 
-#include "toolkit/errors.hpp"
+#include "errors.hpp"
 
 namespace sound {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "toolkit/library.hpp"
+#include "library.hpp"
 
 namespace sound {
 
@@ -31,7 +31,8 @@ class Bassmod {
   // beside the program (the capture tool decodes the music through it).
   void* Export(const char* name);
 
-  static constexpr const char* kFileName = "libbassmod.so";
+  // The library's file as its build names it: libbassmod.so, bassmod.dll.
+  static constexpr const char* kFileName = BASSMOD_FILE_NAME;
 
  private:
   void* Entry(const char* name, void*& slot);

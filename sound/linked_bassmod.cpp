@@ -1,9 +1,9 @@
 // The sound library linked into the program where nothing loads it from a
 // file (WebAssembly): the exports libbassmod.so has, by name. Bassmod finds
 // them as it finds those of the file, the version check included.
-#include "sound/bassmod.hpp"
-#include "soundlib/bassmod.h"
-#include "toolkit/library.hpp"
+#include "bassmod.h"
+#include "bassmod.hpp"
+#include "library.hpp"
 
 namespace {
 

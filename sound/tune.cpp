@@ -1,4 +1,4 @@
-#include "sound/tune.hpp"
+#include "tune.hpp"
 
 #include <exception>
 

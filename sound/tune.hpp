@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "sound/bassmod.hpp"
+#include "bassmod.hpp"
 
 namespace sound {
 

@@ -1,7 +1,7 @@
-#include "soundlib/audio_output.hpp"
+#include "audio_output.hpp"
 
-#include "soundlib/bassmod.h"
-#include "soundlib/failure.hpp"
+#include "bassmod.h"
+#include "failure.hpp"
 
 #include <cstddef>
 

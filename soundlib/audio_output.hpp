@@ -1,6 +1,6 @@
 #pragma once
 
-#include "soundlib/player.hpp"
+#include "player.hpp"
 
 #include <SDL.h>
 

@@ -1,25 +1,20 @@
-// The C interface of libbassmod. A C library with a last-error code needs
-// process-wide state; it lives in one Library object that is never destroyed
-// by the C++ runtime, only torn down explicitly when the library is unloaded
-// or the process exits (see the end of this file).
-#include "soundlib/bassmod.h"
+// The C interface of the music library. A C library with a last-error code
+// needs process-wide state; it lives in one Library object that is never
+// destroyed by the C++ runtime, only torn down explicitly when the library is
+// unloaded or the process exits (lifetime.hpp).
+#include "bassmod.h"
 
-#include "soundlib/audio_output.hpp"
-#include "soundlib/failure.hpp"
-#include "soundlib/module_loader.hpp"
-#include "soundlib/player.hpp"
+#include "audio_output.hpp"
+#include "failure.hpp"
+#include "lifetime.hpp"
+#include "module_loader.hpp"
+#include "player.hpp"
 
 #include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <new>
 #include <optional>
-
-// The C++ ABI's exit registration, bound to the shared object it is called for.
-// NOLINTBEGIN(bugprone-reserved-identifier): the ABI's own names
-extern "C" int __cxa_atexit(void (*function)(void*), void* argument, void* dso_handle);
-extern "C" void* __dso_handle;
-// NOLINTEND(bugprone-reserved-identifier)
 
 // Test builds of the library change these through compile definitions.
 #ifndef BASSMOD_VERSION_MAJOR
@@ -43,7 +38,7 @@ constexpr DWORD max_rate = 192000;
 
 class Library {
  public:
-  constexpr Library() = default;
+  Library() = default;
 
   BOOL init(int device, DWORD rate) {
     return guarded(BOOL{0}, [&] {
@@ -64,7 +59,7 @@ class Library {
       }
       if (device != BASSMOD_DEVICE_NO_SOUND) {
         output_.emplace(opener_, device, static_cast<std::int32_t>(rate), player_);
-        hook_process_exit();
+        hook_unload();
       }
       rate_ = static_cast<std::int32_t>(rate);
       initialised_ = true;
@@ -210,23 +205,9 @@ class Library {
     initialised_ = false;
   }
 
-  // Handlers registered later run earlier at exit, so this one runs before
-  // libopenmpt's and the C++ runtime's static objects are destroyed while
-  // the audio thread might still be using them. Registered against this
-  // shared object (as std::atexit would be, unless a sanitiser's own atexit
-  // takes its place), it also runs, and is dropped, when we are unloaded.
-  void hook_process_exit() {
-    if (!exit_hooked_) {
-      exit_hooked_ = __cxa_atexit(&tear_down_library, nullptr, &__dso_handle) == 0;
-    }
-  }
-
-  static void tear_down_library(void* /*unused*/);
-
   std::mutex api_;
   std::atomic<int> last_error_{BASSMOD_OK};
   bool initialised_ = false;
-  bool exit_hooked_ = false;
   int default_device_ = BASSMOD_DEVICE_DEFAULT;
   std::int32_t rate_ = 0;
   Player player_;
@@ -238,24 +219,22 @@ class Library {
 // static destructors would run, so tear-down is explicit instead.
 template <class T>
 union Immortal {
-  constexpr Immortal() : value() {}
+  Immortal() : value() {}
   ~Immortal() {}  // NOLINT(modernize-use-equals-default): = default would be deleted for a member with a destructor
   Immortal(const Immortal&) = delete;
   Immortal& operator=(const Immortal&) = delete;
   T value;
 };
 
-constinit Immortal<Library> instance;
-
-Library& library() { return instance.value; }
-
-void Library::tear_down_library(void* /*unused*/) { library().tear_down(); }
-
-// The host may dlclose us while music plays: no callback may run into
-// unmapped code afterwards.
-__attribute__((destructor)) void unload_library() { library().tear_down(); }
+Library& library() {
+  static Immortal<Library> instance;
+  return instance.value;
+}
 
 }  // namespace
+
+void tear_down_library() noexcept { library().tear_down(); }
+
 }  // namespace bassmod
 
 using bassmod::library;

@@ -14,10 +14,23 @@
 extern "C" {
 #endif
 
-typedef int32_t BOOL;
+/* The types of the Windows API, declared as windows.h declares them there,
+ * so that both headers may be seen together. */
+typedef int BOOL;
+#ifdef _WIN32
+typedef unsigned long DWORD;
+#else
 typedef uint32_t DWORD;
+#endif
 
+/* The exports: the library's API and nothing else. */
+#if defined(_WIN32) && defined(BASSMOD_BUILDING)
+#define BASSMOD_API __declspec(dllexport)
+#elif defined(_WIN32)
+#define BASSMOD_API
+#else
 #define BASSMOD_API __attribute__((visibility("default")))
+#endif
 
 /* Error codes */
 #define BASSMOD_OK 0
@@ -60,9 +73,9 @@ BASSMOD_API BOOL BASSMOD_Init(int device, DWORD freq, DWORD flags);
 BASSMOD_API BOOL BASSMOD_Free(void);
 
 /* Loads the one music, freeing the previous one. mem = 0: file is a
- * NUL-terminated path, offset/length select a part of it (length 0 = to the
- * end). mem != 0: file points at length bytes, offset is added. The music is
- * stopped until BASSMOD_MusicPlay. */
+ * NUL-terminated path, in UTF-8 on every system; offset/length select a part
+ * of it (length 0 = to the end). mem != 0: file points at length bytes,
+ * offset is added. The music is stopped until BASSMOD_MusicPlay. */
 BASSMOD_API BOOL BASSMOD_MusicLoad(BOOL mem, const void* file, DWORD offset, DWORD length, DWORD flags);
 
 /* Plays the loaded music from its beginning. */

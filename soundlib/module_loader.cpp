@@ -1,35 +1,16 @@
-#include "soundlib/module_loader.hpp"
+#include "module_loader.hpp"
 
-#include "soundlib/bassmod.h"
-#include "soundlib/failure.hpp"
-#include "toolkit/unique_fd.hpp"
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "bassmod.h"
+#include "failure.hpp"
+#include "module_file.hpp"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstddef>
 #include <span>
 #include <vector>
 
 namespace bassmod {
 namespace {
-
-void read_exactly(int fd, std::span<std::byte> into, std::uint64_t at) {
-  while (!into.empty()) {
-    const ssize_t got = ::pread(fd, into.data(), into.size(), static_cast<off_t>(at));
-    if (got < 0 && errno == EINTR) {
-      continue;
-    }
-    if (got <= 0) {  // a read error, or the file shrank under us
-      throw Failure{BASSMOD_ERROR_FILE_OPEN};
-    }
-    into = into.subspan(static_cast<std::size_t>(got));
-    at += static_cast<std::uint64_t>(got);
-  }
-}
 
 void check_size(std::uint64_t total) {
   if (total > max_module_bytes) {
@@ -90,30 +71,22 @@ ModulePtr load_module_file(const char* path, std::uint32_t offset, std::uint32_t
   if (path == nullptr) {
     throw Failure{BASSMOD_ERROR_FILE_OPEN};
   }
-  // O_NONBLOCK: opening a FIFO must not wait for a writer.
-  const tk::UniqueFd file(::open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
-  if (!file) {
-    throw Failure{errno == ENOMEM ? BASSMOD_ERROR_MEMORY : BASSMOD_ERROR_FILE_OPEN};
-  }
-  struct stat info {};
-  if (::fstat(file.Get(), &info) != 0 || !S_ISREG(info.st_mode)) {
-    throw Failure{BASSMOD_ERROR_FILE_OPEN};  // directories, devices, pipes
-  }
+  const ModuleFile file(path);
 
   // A part reaching past the end is cut at the end; one starting past it is empty.
-  const auto size = static_cast<std::uint64_t>(info.st_size);
+  const std::uint64_t size = file.size();
   const std::uint64_t available = offset < size ? size - offset : 0;
   const std::uint64_t total = length == 0 ? available : std::min<std::uint64_t>(length, available);
   check_size(total);
 
   // Probe before the whole part is even allocated.
   std::vector<std::byte> head(probe_size(total));
-  read_exactly(file.Get(), head, offset);
+  file.read(head, offset);
   probe(head, total);
 
   std::vector<std::byte> data(static_cast<std::size_t>(total));
   std::copy(head.begin(), head.end(), data.begin());
-  read_exactly(file.Get(), std::span(data).subspan(head.size()), offset + head.size());
+  file.read(std::span(data).subspan(head.size()), offset + head.size());
   return create_module(data, flags);
 }
 

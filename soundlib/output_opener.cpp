@@ -1,11 +1,10 @@
 // Opening the output on a thread of its own, bounded: natively SDL's open may
 // wait for ever on a sound server that takes the connection and never answers.
-#include "soundlib/audio_output.hpp"
+#include "audio_output.hpp"
 
-#include "soundlib/bassmod.h"
-#include "soundlib/failure.hpp"
-
-#include <dlfcn.h>
+#include "bassmod.h"
+#include "failure.hpp"
+#include "lifetime.hpp"
 
 #include <condition_variable>
 #include <cstddef>
@@ -61,15 +60,6 @@ int SDLCALL RunOpening(void* argument) {
   return 0;
 }
 
-// A thread left inside SDL runs our code again whenever SDL returns: from
-// now on the library is never unloaded.
-void StayLoaded() {
-  Dl_info self{};
-  if (dladdr(reinterpret_cast<void*>(&StayLoaded), &self) != 0 && self.dli_fname != nullptr) {
-    static_cast<void>(dlopen(self.dli_fname, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE));
-  }
-}
-
 // An SDL thread: SDL frees what it keeps for a thread only for its own.
 void StartOpening(const std::shared_ptr<Opening>& opening) {
   auto held = std::make_unique<std::shared_ptr<Opening>>(opening);
@@ -93,7 +83,7 @@ SDL_AudioDeviceID OutputOpener::open(int device, const SDL_AudioSpec& wanted) {
   std::unique_lock lock(opening->mutex);
   if (!opening->answered_cv.wait_for(lock, bound_, [&] { return opening->answered; })) {
     opening->given_up = true;
-    StayLoaded();
+    stay_loaded();
     unanswered_ = std::move(opening);
     throw Failure{BASSMOD_ERROR_DRIVER};
   }

@@ -1,9 +1,9 @@
 // Opening the output where SDL's open never waits and there are no threads
 // (a browser: the output is a Web Audio graph): directly, on the caller's
 // thread, with nothing to bound.
-#include "soundlib/audio_output.hpp"
+#include "audio_output.hpp"
 
-#include "soundlib/failure.hpp"
+#include "failure.hpp"
 
 namespace bassmod {
 

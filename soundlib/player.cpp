@@ -1,4 +1,4 @@
-#include "soundlib/player.hpp"
+#include "player.hpp"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "soundlib/module_loader.hpp"
+#include "module_loader.hpp"
 
 #include <cstddef>
 #include <cstdint>
@@ -14,7 +14,7 @@ namespace bassmod {
 // outside it, so a load or free never stalls the output.
 class Player {
  public:
-  constexpr Player() = default;
+  Player() = default;
   Player(const Player&) = delete;
   Player& operator=(const Player&) = delete;
 

@@ -1,10 +1,10 @@
-#include "stars/star_field.hpp"
+#include "star_field.hpp"
 
 #include <string>
 #include <utility>
 
-#include "toolkit/errors.hpp"
-#include "toolkit/units.hpp"
+#include "errors.hpp"
+#include "units.hpp"
 
 namespace stars {
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <span>
 
-#include "toolkit/controls.hpp"
+#include "controls.hpp"
 
 namespace stars {
 

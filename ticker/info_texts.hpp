@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "toolkit/colour.hpp"
+#include "colour.hpp"
 
 namespace ticker {
 

@@ -1,9 +1,9 @@
-#include "ticker/ticker.hpp"
+#include "ticker.hpp"
 
 #include <limits>
 
-#include "ticker/info_texts.hpp"
-#include "toolkit/errors.hpp"
+#include "errors.hpp"
+#include "info_texts.hpp"
 
 namespace ticker {
 

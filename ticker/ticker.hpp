@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <string_view>
 
-#include "ticker/info_texts.hpp"
-#include "toolkit/controls.hpp"
-#include "toolkit/timer.hpp"
+#include "controls.hpp"
+#include "info_texts.hpp"
+#include "timer.hpp"
 
 namespace ticker {
 

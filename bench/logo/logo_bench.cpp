@@ -2,9 +2,9 @@
 // whole drawing pass of the 24-edge logo on the intro's window.
 #include <benchmark/benchmark.h>
 
-#include "logo/edge_table.hpp"
-#include "logo/logo_motion.hpp"
-#include "logo/projection.hpp"
+#include "edge_table.hpp"
+#include "logo_motion.hpp"
+#include "projection.hpp"
 
 namespace {
 

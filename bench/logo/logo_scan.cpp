@@ -26,13 +26,13 @@
 #include <string_view>
 #include <vector>
 
-#include "logo/edge_table.hpp"
-#include "logo/logo_motion.hpp"
-#include "logo/projection.hpp"
-#include "logo/transform.hpp"
-#include "logo/trig.hpp"
-#include "toolkit/rnd.hpp"
-#include "toolkit/units.hpp"
+#include "edge_table.hpp"
+#include "logo_motion.hpp"
+#include "projection.hpp"
+#include "rnd.hpp"
+#include "transform.hpp"
+#include "trig.hpp"
+#include "units.hpp"
 
 #if defined(__SIZEOF_FLOAT128__) && !defined(__EMSCRIPTEN__)
 // libquadmath's, declared here: clang does not see GCC's own quadmath.h.

@@ -2,11 +2,11 @@
 // load under 20 ms, no memory growth over 1,000 load/free cycles.
 // The module comes from the first argument, else ZENORA_BENCH_MODULE, else
 // the program's own music file.
-#include "soundlib/bassmod.h"
-#include "soundlib/module_loader.hpp"
-#include "soundlib/player.hpp"
+#include "bassmod.h"
+#include "module_loader.hpp"
+#include "player.hpp"
 
-#include "sound/bassmod.hpp"
+#include "bassmod.hpp"
 
 #include <benchmark/benchmark.h>
 

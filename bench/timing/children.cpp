@@ -1,4 +1,4 @@
-#include "bench/timing/children.hpp"
+#include "children.hpp"
 
 #include <SDL.h>
 
@@ -10,13 +10,13 @@
 #include <memory>
 #include <vector>
 
-#include "app/zenora.hpp"
-#include "bench/timing/process.hpp"
-#include "bench/timing/report.hpp"
-#include "bench/timing/tick_probe.hpp"
-#include "sound/bassmod.hpp"
-#include "soundlib/audio_output.hpp"
-#include "toolkit/sdl_backend.hpp"
+#include "audio_output.hpp"
+#include "bassmod.hpp"
+#include "process.hpp"
+#include "report.hpp"
+#include "sdl_backend.hpp"
+#include "tick_probe.hpp"
+#include "zenora.hpp"
 
 namespace timing {
 

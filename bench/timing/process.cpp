@@ -1,4 +1,4 @@
-#include "bench/timing/process.hpp"
+#include "process.hpp"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -14,7 +14,7 @@
 #include <system_error>
 #include <utility>
 
-#include "bench/timing/tick_probe.hpp"
+#include "tick_probe.hpp"
 
 namespace timing {
 

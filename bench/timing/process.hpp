@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "toolkit/unique_fd.hpp"
+#include "unique_fd.hpp"
 
 namespace timing {
 

@@ -1,4 +1,4 @@
-#include "bench/timing/report.hpp"
+#include "report.hpp"
 
 #include <array>
 #include <istream>

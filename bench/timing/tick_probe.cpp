@@ -1,4 +1,4 @@
-#include "bench/timing/tick_probe.hpp"
+#include "tick_probe.hpp"
 
 #include <sys/resource.h>
 

@@ -7,9 +7,9 @@
 #include <utility>
 #include <vector>
 
-#include "toolkit/backend.hpp"
-#include "toolkit/controls.hpp"
-#include "toolkit/sdl_backend.hpp"
+#include "backend.hpp"
+#include "controls.hpp"
+#include "sdl_backend.hpp"
 
 namespace timing {
 

@@ -39,14 +39,15 @@
 #include <utility>
 #include <vector>
 
-#include "app/intro.hpp"
-#include "app/zenora.hpp"
-#include "bench/timing/children.hpp"
-#include "bench/timing/process.hpp"
-#include "bench/timing/report.hpp"
-#include "bench/timing/tick_probe.hpp"
-#include "sound/bassmod.hpp"
-#include "toolkit/sdl_backend.hpp"
+#include "bassmod.hpp"
+#include "children.hpp"
+#include "errors.hpp"
+#include "intro.hpp"
+#include "process.hpp"
+#include "report.hpp"
+#include "sdl_backend.hpp"
+#include "tick_probe.hpp"
+#include "zenora.hpp"
 
 namespace fs = std::filesystem;
 using timing::Process;

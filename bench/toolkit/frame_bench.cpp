@@ -4,7 +4,7 @@
 #include <memory>
 #include <stdexcept>
 
-#include "bench/toolkit/headless_intro.hpp"
+#include "headless_intro.hpp"
 
 namespace {
 

@@ -8,9 +8,9 @@
 #include <stdexcept>
 #include <string>
 
-#include "app/zenora.hpp"
-#include "toolkit/errors.hpp"
-#include "toolkit/headless_backend.hpp"
+#include "errors.hpp"
+#include "headless_backend.hpp"
+#include "zenora.hpp"
 
 namespace bench {
 

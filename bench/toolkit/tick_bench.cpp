@@ -34,7 +34,7 @@
 #include <string>
 #include <vector>
 
-#include "bench/toolkit/headless_intro.hpp"
+#include "headless_intro.hpp"
 
 namespace {
 

@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "app/intro.hpp"
-#include "toolkit/headless_backend.hpp"
-#include "toolkit/text.hpp"
+#include "headless_backend.hpp"
+#include "intro.hpp"
+#include "text.hpp"
 
 namespace zenora {
 namespace {

@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <vector>
 
-#include "sound/bassmod.hpp"
-#include "soundlib/bassmod.h"
+#include "bassmod.h"
+#include "bassmod.hpp"
 
 int main(int argc, char** argv) try {
   const long frames = argc == 3 ? std::strtol(argv[2], nullptr, 10) : 0;

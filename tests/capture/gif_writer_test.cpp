@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "capture/gif_writer.hpp"
-#include "toolkit/surface.hpp"
+#include "gif_writer.hpp"
+#include "surface.hpp"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "soundlib/bassmod.h"
+#include "bassmod.h"
 
 namespace {
 

@@ -6,10 +6,10 @@
 #include <array>
 #include <cstdint>
 
-#include "soundlib/bassmod.h"
-#include "soundlib/failure.hpp"
-#include "soundlib/module_loader.hpp"
-#include "soundlib/player.hpp"
+#include "bassmod.h"
+#include "failure.hpp"
+#include "module_loader.hpp"
+#include "player.hpp"
 
 namespace {
 

@@ -6,10 +6,10 @@
 #include <limits>
 #include <vector>
 
-#include "logo/edge_table.hpp"
-#include "logo/logo_motion.hpp"
-#include "logo/projection.hpp"
-#include "toolkit/errors.hpp"
+#include "edge_table.hpp"
+#include "errors.hpp"
+#include "logo_motion.hpp"
+#include "projection.hpp"
 
 namespace logo {
 namespace {

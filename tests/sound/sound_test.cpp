@@ -6,11 +6,11 @@
 #include <random>
 #include <string>
 
-#include "sound/bassmod.hpp"
-#include "sound/tune.hpp"
-#include "tests/soundlib/test_support.hpp"
-#include "toolkit/errors.hpp"
-#include "toolkit/library.hpp"
+#include "bassmod.hpp"
+#include "errors.hpp"
+#include "library.hpp"
+#include "test_support.hpp"
+#include "tune.hpp"
 
 namespace {
 

@@ -11,9 +11,9 @@
 #include <cstring>
 #include <thread>
 
-#include "soundlib/bassmod.h"
-#include "soundlib/module_loader.hpp"
-#include "tests/soundlib/test_support.hpp"
+#include "bassmod.h"
+#include "module_loader.hpp"
+#include "test_support.hpp"
 
 using namespace soundlib_test;
 using namespace std::chrono_literals;

@@ -8,11 +8,10 @@
 #include <utility>
 #include <vector>
 
-#include "toolkit/headless_backend.hpp"
-#include "toolkit/layout.hpp"
-#include "toolkit/message_loop.hpp"
-#include "toolkit/rnd.hpp"
-#include "toolkit/x11_window.hpp"
+#include "headless_backend.hpp"
+#include "layout.hpp"
+#include "message_loop.hpp"
+#include "rnd.hpp"
 
 namespace {
 
@@ -29,16 +28,10 @@ TEST(Units, TwipsToPixelsAndTheUnseededGenerator) {
 }
 
 TEST(Desktop, ScaleWhereTheWindowOpensAndWhereTheFrameShowsInIt) {
-  // GDK_SCALE, Xft.dpi (null: unset); the scale.
-  const std::tuple<const char*, const char*, int> scales[] = {{nullptr, nullptr, 1},  {"2", "288", 2},
-                                                              {"0", "192", 2},        {"1.5", "192", 2},
-                                                              {"x", nullptr, 1},      {nullptr, "191.9", 1},
-                                                              {nullptr, "288", 3},    {"4", nullptr, 4},
-                                                              {nullptr, "1e300", 64}, {"99999999999", nullptr, 64},
-                                                              {nullptr, "-96", 1},    {nullptr, "nan", 1}};
-  for (const auto& [gdk, dpi, scale] : scales) {
-    EXPECT_EQ(tk::ChooseScale(gdk, dpi), scale) << (gdk ? gdk : "-") << " " << (dpi ? dpi : "-");
-  }
+  // A desktop's dots per inch: the scale.
+  const std::pair<double, int> dpis[] = {{96, 1},  {191.9, 1},  {192, 2},         {288, 3},
+                                         {-96, 1}, {1e300, 64}, {std::nan(""), 1}};
+  for (const auto& [dpi, scale] : dpis) EXPECT_EQ(tk::ScaleOfDpi(dpi), scale) << dpi;
   // The window at 341, 265, 320 x 189 wanting a scale, on a work area: where it opens.
   const std::tuple<int, tk::Rect, tk::Opening> openings[] = {
       {1, {0, 0, 1024, 768}, {1, 341, 265}},    // fits: nothing changes
