@@ -26,9 +26,16 @@
 #   make web-deps    SDL2, SDL2_image, libopenmpt and giflib for WebAssembly, built
 #                    from Debian's source packages into build-web-deps/ (once; about
 #                    5 to 10 min; make clean keeps them, make distclean does not)
+#   make windows     the intro for Windows, cross-built with mingw-w64: build-windows/
+#                    ZENOrA_intro-VERSION-win64.zip (the program, bassmod.dll, the music);
+#                    prints its size and what the two binaries import and export
+#   make windows-deps  SDL2, SDL2_image and libopenmpt for Windows, built from Debian's
+#                    source packages into build-windows-deps/ (once; about 10 min)
 MAKEFLAGS += --no-print-directory
 
 BUILD      ?= build
+WIN_BUILD  ?= build-windows
+WIN_DEPS   ?= build-windows-deps
 WEB_BUILD  ?= build-web
 WASM_BUILD ?= build-wasm
 WEB_DEPS   ?= build-web-deps
@@ -45,20 +52,21 @@ SANITIZER_ENV = ASAN_OPTIONS=$(ASAN_CHECKS) \
                 LSAN_OPTIONS=suppressions=$(CURDIR)/tools/lsan-suppressions.txt:print_suppressions=0 \
                 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
-.PHONY: all deps configure build run test clean distclean timing test-asan fuzz fuzz-build soak gif video capture-bench install deb format format-check lint web web-run web-bench web-deps web-test-deps
+.PHONY: all deps configure build run test clean distclean timing test-asan fuzz fuzz-build soak gif video capture-bench install deb format format-check lint web web-run web-bench web-deps web-test-deps windows windows-deps
 
 all: build
 
 deps:
 	@bash tools/setup-deps.sh
 
-# The native build's browser tests drive the web build (make web) and Chromium.
+# The native build's browser tests drive the web build (make web) and Chromium; its
+# Windows tests the Windows build (make windows) under wine.
 WEB_NODE_MODULES = $(abspath $(WEB_DEPS))/npm/node_modules
-BROWSER_TESTS = -DZENORA_WEB_SITE=$(abspath $(WEB_BUILD)) -DZENORA_WASM_BUILD=$(abspath $(WASM_BUILD)) \
-                -DZENORA_NODE_MODULES=$(WEB_NODE_MODULES)
+PLATFORM_TESTS = -DZENORA_WEB_SITE=$(abspath $(WEB_BUILD)) -DZENORA_WASM_BUILD=$(abspath $(WASM_BUILD)) \
+                 -DZENORA_NODE_MODULES=$(WEB_NODE_MODULES) -DZENORA_WINDOWS_BUILD=$(abspath $(WIN_BUILD))
 
 configure: deps
-	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(BROWSER_TESTS) >/dev/null
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(PLATFORM_TESTS) >/dev/null
 
 build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
@@ -66,7 +74,7 @@ build: configure
 run: build
 	./$(BUILD)/ZENOrA_intro
 
-test: format-check build web web-test-deps
+test: format-check build web windows web-test-deps
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
 timing: build
@@ -160,9 +168,18 @@ web-run: web
 web-bench: build web web-test-deps
 	NODE_PATH=$(WEB_NODE_MODULES) node bench/web/web_bench.js $(WEB_BUILD) $(BUILD)
 
-# The web libraries take minutes to build: only distclean removes them.
+windows-deps: deps
+	@JOBS=$(JOBS) bash tools/windows/build-deps.sh $(WIN_DEPS)
+
+windows: windows-deps
+	@cmake -S . -B $(WIN_BUILD) -DCMAKE_BUILD_TYPE=Release \
+	       -DCMAKE_TOOLCHAIN_FILE=$(abspath $(WIN_DEPS))/toolchain.cmake >/dev/null
+	@cmake --build $(WIN_BUILD) -j $(JOBS)
+	@bash tools/windows/describe.sh $(WIN_BUILD)
+
+# The web and Windows libraries take minutes to build: only distclean removes them.
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(WEB_BUILD) $(WASM_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(WEB_BUILD) $(WASM_BUILD) $(WIN_BUILD)
 
 distclean: clean
-	rm -rf $(WEB_DEPS) $(WEB_DEPS)-work
+	rm -rf $(WEB_DEPS) $(WEB_DEPS)-work $(WIN_DEPS) $(WIN_DEPS)-work

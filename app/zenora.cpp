@@ -137,7 +137,7 @@ void ZENOrA::Form_Load() {
 
 void ZENOrA::ThrowError(std::string_view message) {
   const std::int32_t code = bassmod_.BASSMOD_ErrorGetCode();
-  backend_.MessageBox("Error", sound::ErrorPrompt(message, code), tk::kCritical);
+  backend_.MsgBox("Error", sound::ErrorPrompt(message, code), tk::kCritical);
 }
 
 void ZENOrA::Form_MouseDown(std::int16_t, std::int16_t, float x, float y) {

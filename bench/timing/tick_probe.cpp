@@ -114,7 +114,7 @@ void TickProbe::Present(const tk::Surface& frame, std::span<const tk::Rect> chan
   }
 }
 
-void TickProbe::MessageBox(std::string_view title, std::string_view prompt, int /*style*/) {
+void TickProbe::MsgBox(std::string_view title, std::string_view prompt, int /*style*/) {
   std::string text(title);
   text += ": ";
   for (char c : prompt) text += c == '\r' || c == '\n' ? ' ' : c;

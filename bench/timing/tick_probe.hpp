@@ -41,7 +41,7 @@ class TickProbe final : public tk::Backend {
   void Unpoll(const tk::Event& event) override { real_.Unpoll(event); }
   void WaitEvent(std::int64_t timeout_ms) override { real_.WaitEvent(timeout_ms); }
   void Present(const tk::Surface& frame, std::span<const tk::Rect> changed) override;
-  void MessageBox(std::string_view title, std::string_view prompt, int style) override;
+  void MsgBox(std::string_view title, std::string_view prompt, int style) override;
 
   std::int64_t FirstPresentNs() const { return first_present_ns_; }
   const std::vector<std::int64_t>& TickNs() const { return ticks_ns_; }

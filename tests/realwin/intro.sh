@@ -41,58 +41,25 @@ icons=$(xprop -id "$RW_WIN" -notype 32c _NET_WM_ICON | tr -d ' ' | cut -d= -f2 |
     printf "%dx%d/%d/%d ", $i, $(i + 1), $(i + 2) / 16777216, $(i + 2 + $i * int($(i + 1) / 2) + int($i / 2)) / 16777216 }')
 [ "$icons" = "16x16/0/255 32x32/0/255 48x48/0/255 " ] || rw_check_failed "_NET_WM_ICON holds $icons"
 
-# at CX CY: the pointer onto the window's client point, a mouse's way.
-at() { read -r X Y < <(rw_position "$RW_WIN") && rw_pointer_to $(( X + $1 * N )) $(( Y + $2 * N )); }
-
-# drag HOW BUTTON CX CY DX DY WHAT: grab at client (CX, CY), move by (DX, DY) form pixels, release:
-# the window moves as far (WHAT "still: ..." not at all). HOW: one (move), steps:S (moves of up to S
-# px), jump (a warp), quick (press and move in one command, as a flick or a late reader gets them).
-drag() {
-  local b=$2 dx=$(( $5 * N )) dy=$(( $6 * N )) px py what=${*:7}
-  FROM=$(rw_position "$RW_WIN")
-  read -r px py <<<"$FROM"
-  px=$(( px + $3 * N )) py=$(( py + $4 * N ))
-  [ "$1" = quick ] || { rw_pointer_to "$px" "$py" && timeout 5 xdotool mousedown "$b" sleep 0.05; }
-  case $1 in
-    quick) timeout 5 xdotool mousemove "$px" "$py" mousedown "$b" mousemove $(( px + dx )) $(( py + dy )) ;;
-    steps:*) rw_pointer_by "$dx" "$dy" "${1#steps:}" ;;
-    jump) timeout 5 xdotool mousemove $(( px + dx )) $(( py + dy )) ;;
-    *) timeout 5 xdotool mousemove_relative -- "$dx" "$dy" ;;
-  esac
-  rw_wait_moved "$RW_WIN" 800 "$FROM" >/dev/null
-  sleep 0.2   # late moves get their time before the verdict
-  TO=$(rw_position "$RW_WIN")
-  timeout 5 xdotool mouseup "$b" sleep 0.05
-  if [ "${what#still}" = "$what" ]; then moved "$what" "$5" "$6"; else moved "$what" 0 0; fi
-}
-# moved WHAT DX DY: the window went from FROM to TO by exactly (DX, DY) form pixels.
-moved() {
-  local fx fy tx ty
-  read -r fx fy <<<"$FROM" && read -r tx ty <<<"$TO"
-  [ "$(( tx - fx )) $(( ty - fy ))" = "$(( $2 * N )) $(( $3 * N ))" ] && rw_log "$1: $FROM -> $TO" ||
-    rw_check_failed "$1: the window went from $FROM to $TO, not by ($(( $2 * N )), $(( $3 * N )))"
-  rw_alive "$RW_PID" || rw_fail "$1: the program ended"
-}
-
 # The glyph greys under the pointer; the first move onto the picture whitens it.
 rw_wait_glyph "$RW_WIN" '#FFFFFF' 1 || rw_check_failed "no white glyph at start"
-at 308 12
+rw_at 308 12
 rw_wait_glyph "$RW_WIN" '#C6C6C6' 2 || rw_check_failed "pointer on the glyph at (308,12): no grey glyph"
 timeout 5 xdotool mousemove_relative -- 0 $(( 15 * N ))
 rw_wait_glyph "$RW_WIN" '#FFFFFF' 2 || rw_check_failed "pointer from the glyph onto the picture: no white glyph"
-drag one 1 100 50 30 10 left button
+rw_drag one 1 100 50 30 10 left button
 
 if (( N == 1 )); then
   # Leaving the window straight from the glyph leaves it grey.
   for out in "25 0" "0 -20"; do
-    at 306 10
+    rw_at 306 10
     rw_wait_glyph "$RW_WIN" '#C6C6C6' 2 >/dev/null && timeout 5 xdotool mousemove_relative -- $out sleep 0.3 &&
       rw_wait_glyph "$RW_WIN" '#C6C6C6' 0 || rw_check_failed "left the window from the grey glyph by ($out): it went"
-    at 200 60
+    rw_at 200 60
     rw_wait_glyph "$RW_WIN" '#FFFFFF' 2 >/dev/null || rw_check_failed "back over the picture: no white glyph"
   done
 
-  while read -r line; do drag $line; done <<'EOF'
+  while read -r line; do rw_drag $line; done <<'EOF'
 one 3 100 50 30 10 right button
 one 2 100 50 30 10 middle button
 one 1 160 186 -20 -15 left button on the bottom rows
@@ -109,16 +76,16 @@ EOF
   busy=()
   for i in 1 2 3 4 5 6; do
     (( i == 4 )) && for core in 1 2; do (while :; do :; done) & busy+=("$!") RW_PIDS+=("$!"); done
-    drag quick 1 100 50 24 12 "quick drag $i${busy[*]:+, both cores busy}"
+    rw_drag quick 1 100 50 24 12 "quick drag $i${busy[*]:+, both cores busy}"
   done
   for pid in "${busy[@]}"; do rw_stop_pid "$pid"; done
 
   # No limit at the screen's edge: the window's left edge to -80.
   read -r fx _ < <(rw_position "$RW_WIN")
-  drag one 1 100 50 $(( 20 - fx - 100 )) 0 to -80, partly off the screen
+  rw_drag one 1 100 50 $(( 20 - fx - 100 )) 0 to -80, partly off the screen
 
   # The intro animates during a drag.
-  at 100 50
+  rw_at 100 50
   timeout 5 xdotool mousedown 1 mousemove_relative -- 150 40
   rw_wait_moved "$RW_WIN" 600 "$(rw_position "$RW_WIN")" >/dev/null
   rw_animating || rw_check_failed "during a drag $RW_STARS star and $RW_LOGO logo pixels changed"
@@ -127,19 +94,19 @@ EOF
   # Right press, left press and release on the picture, left press above the window (the right
   # button holds the pointer), then down the screen: a press outside the window starts no drag.
   FROM=$(rw_position "$RW_WIN")
-  at 100 50
+  rw_at 100 50
   timeout 5 xdotool mousedown 3 mousedown 1 mouseup 1 sleep 0.05 mousemove $(( X + 100 )) 0 mousedown 1 sleep 0.05 \
     mousemove $(( X + 100 )) 760 sleep 0.3
   TO=$(rw_position "$RW_WIN")
   timeout 5 xdotool mouseup 1 mouseup 3
-  moved "a second press outside the window" 0 0
+  rw_moved "a second press outside the window" 0 0
 
   # Moved by someone else: the glyph and the drags follow the new place.
   timeout 5 xdotool windowmove "$RW_WIN" 100 100
   rw_wait_moved "$RW_WIN" 2000 "$TO" >/dev/null
-  at 308 12
+  rw_at 308 12
   rw_wait_glyph "$RW_WIN" '#C6C6C6' 2 || rw_check_failed "moved to $(rw_position "$RW_WIN") by xdotool: no grey glyph"
-  drag one 1 100 50 30 10 a drag after xdotool windowmove
+  rw_drag one 1 100 50 30 10 a drag after xdotool windowmove
 fi
 
 # The music plays; a click on the grey glyph ends the program with status 0, and the sound with it.

@@ -250,3 +250,70 @@ rw_wait_moved() {
   rw_until "$2" eval 'last=$now now=$(rw_position "$id") && [ "$now" != "$old" ] && [ "$now" = "$last" ]'
   echo "$now"
 }
+
+# rw_at CX CY: the pointer onto the window's client point, a mouse's way.
+rw_at() { read -r X Y < <(rw_position "$RW_WIN") && rw_pointer_to $(( X + $1 * RW_SCALE )) $(( Y + $2 * RW_SCALE )); }
+
+# rw_drag HOW BUTTON CX CY DX DY WHAT: grab at client (CX, CY), move by (DX, DY) form pixels, release:
+# the window moves as far (WHAT "still: ..." not at all). HOW: one (move), steps:S (moves of up to S
+# px), jump (a warp), quick (press and move in one command, as a flick or a late reader gets them).
+rw_drag() {
+  local b=$2 dx=$(( $5 * RW_SCALE )) dy=$(( $6 * RW_SCALE )) px py what=${*:7}
+  FROM=$(rw_position "$RW_WIN")
+  read -r px py <<<"$FROM"
+  px=$(( px + $3 * RW_SCALE )) py=$(( py + $4 * RW_SCALE ))
+  [ "$1" = quick ] || { rw_pointer_to "$px" "$py" && timeout 5 xdotool mousedown "$b" sleep 0.05; }
+  case $1 in
+    quick) timeout 5 xdotool mousemove "$px" "$py" mousedown "$b" mousemove $(( px + dx )) $(( py + dy )) ;;
+    steps:*) rw_pointer_by "$dx" "$dy" "${1#steps:}" ;;
+    jump) timeout 5 xdotool mousemove $(( px + dx )) $(( py + dy )) ;;
+    *) timeout 5 xdotool mousemove_relative -- "$dx" "$dy" ;;
+  esac
+  rw_wait_moved "$RW_WIN" 800 "$FROM" >/dev/null
+  sleep 0.2   # late moves get their time before the verdict
+  TO=$(rw_position "$RW_WIN")
+  timeout 5 xdotool mouseup "$b" sleep 0.05
+  if [ "${what#still}" = "$what" ]; then rw_moved "$what" "$5" "$6"; else rw_moved "$what" 0 0; fi
+}
+# rw_moved WHAT DX DY: the window went from FROM to TO by exactly (DX, DY) form pixels.
+rw_moved() {
+  local fx fy tx ty
+  read -r fx fy <<<"$FROM" && read -r tx ty <<<"$TO"
+  [ "$(( tx - fx )) $(( ty - fy ))" = "$(( $2 * RW_SCALE )) $(( $3 * RW_SCALE ))" ] && rw_log "$1: $FROM -> $TO" ||
+    rw_check_failed "$1: the window went from $FROM to $TO, not by ($(( $2 * RW_SCALE )), $(( $3 * RW_SCALE )))"
+  rw_alive "$RW_PID" || rw_fail "$1: the program ended"
+}
+
+# Linear loudness of FILE (ffmpeg input options before it) in 10 ms steps, one a line.
+rw_envelope() {
+  ffmpeg -v error "${@:2}" -i "$1" -af "pan=mono|c0=0.5*c0+0.5*c1,asetnsamples=n=441:p=0,astats=metadata=1:reset=1,\
+ametadata=mode=print:key=lavfi.astats.Overall.RMS_level:file=-" -f null - |
+    sed -n 's/.*RMS_level=//p' | awk '{ print $1 ~ /inf/ ? 0 : exp($1 / 20 * log(10)) }'
+}
+# rw_heard NAME [LEAST MOST]: the raw recording $RW_TMP/NAME.raw against the render: the lag (LEAST to MOST s,
+# default 0 to 2; below 0 the recording began after the music) at which the render's envelope follows it best;
+# there, each whole second's correlation (within 50 ms, for a server's brief gap under load), their median and
+# the worst; and the level. Silence or noise never follow it.
+rw_heard() {
+  read -r lag median worst level span < <(awk -v least=$(( ${2:-0} * 100 )) -v most=$(( ${3:-2} * 100 )) '
+    function corr(i, j, k,   sa, sb, saa, sbb, sab, x, y, t) {
+      for (t = 0; t < k; t++) { x = a[i + t]; y = b[j + t]; sa += x; sb += y; saa += x * x; sbb += y * y; sab += x * y }
+      return (sab - sa * sb / k) / sqrt((saa - sa * sa / k) * (sbb - sb * sb / k) + 1e-30)
+    }
+    # At a lag, the recording from ra(lag) against the render from rb(lag).
+    function ra(lag) { return lag > 0 ? lag : 0 }
+    function rb(lag) { return lag < 0 ? -lag : 0 }
+    FNR == NR { a[n++] = $1; next } { b[m++] = $1 }
+    END { k = n - ra(most) < m - rb(least) ? n - ra(most) : m - rb(least); best = -2
+      if (k < 300) { print "none 0 0 0 " k * 10; exit }
+      for (lag = least; lag <= most; lag++) if ((r = corr(ra(lag), rb(lag), k)) > best) { best = r; at = lag }
+      for (w = 0; (w + 1) * 100 <= k; w++) { rs[w] = -2
+        for (d = -5; d <= 5; d++) if (ra(at) + d >= 0 && (r = corr(ra(at) + d + w * 100, rb(at) + w * 100, 100)) > rs[w]) rs[w] = r
+        for (i = w; i > 0 && rs[i - 1] > rs[i]; i--) { t = rs[i]; rs[i] = rs[i - 1]; rs[i - 1] = t } }
+      for (i = 0; i < k; i++) { sa += a[ra(at) + i]; sb += b[rb(at) + i] }
+      printf "%d %.3f %.3f %.2f %d\n", at * 10, w % 2 ? rs[(w - 1) / 2] : (rs[w / 2 - 1] + rs[w / 2]) / 2, rs[0],
+        sa / (sb + 1e-30), k * 10 }' <(rw_envelope "$RW_TMP/$1.raw" -f s16le -ar 44100 -ac 2) <(rw_envelope "$RW_TMP/ref/intro.mp4"))
+  rw_log "$1: the render matches from $lag ms into the recording, over $span ms: r $median a second (the worst $worst), level x$level"
+  awk -v r="$median" -v l="$level" 'BEGIN { exit !(r > 0.9 && l > 0.5 && l < 2) }' ||
+    rw_check_failed "$1: the music recorded is not the music rendered"
+}

@@ -30,35 +30,6 @@ start_intro() {
 }
 since() { echo $(( ($(rw_now) - $1) / 1000000 )); }
 
-# Linear loudness of FILE (ffmpeg input options before it) in 10 ms steps, one a line.
-envelope() {
-  ffmpeg -v error "${@:2}" -i "$1" -af "pan=mono|c0=0.5*c0+0.5*c1,asetnsamples=n=441:p=0,astats=metadata=1:reset=1,\
-ametadata=mode=print:key=lavfi.astats.Overall.RMS_level:file=-" -f null - |
-    sed -n 's/.*RMS_level=//p' | awk '{ print $1 ~ /inf/ ? 0 : exp($1 / 20 * log(10)) }'
-}
-# heard NAME: the raw recording $RW_TMP/NAME.raw, begun before the program, against the render: the lag (0 to 2 s)
-# at which the render's envelope follows it best; there, each whole second's correlation (within 50 ms, for a
-# server's brief gap under load), their median and the worst; and the level. Silence or noise never follow it.
-heard() {
-  read -r lag median worst level span < <(awk '
-    function corr(i, j, k,   sa, sb, saa, sbb, sab, x, y, t) {
-      for (t = 0; t < k; t++) { x = a[i + t]; y = b[j + t]; sa += x; sb += y; saa += x * x; sbb += y * y; sab += x * y }
-      return (sab - sa * sb / k) / sqrt((saa - sa * sa / k) * (sbb - sb * sb / k) + 1e-30)
-    }
-    FNR == NR { a[n++] = $1; next } { b[m++] = $1 }
-    END { k = n - 200 < m ? n - 200 : m; best = -2
-      if (k < 300) { print "none 0 0 0 " k * 10; exit }
-      for (lag = 0; lag <= 200; lag++) if ((r = corr(lag, 0, k)) > best) { best = r; at = lag }
-      for (w = 0; (w + 1) * 100 <= k; w++) { rs[w] = -2
-        for (d = -5; d <= 5; d++) if (at + d >= 0 && (r = corr(at + d + w * 100, w * 100, 100)) > rs[w]) rs[w] = r
-        for (i = w; i > 0 && rs[i - 1] > rs[i]; i--) { t = rs[i]; rs[i] = rs[i - 1]; rs[i - 1] = t } }
-      for (i = 0; i < k; i++) { sa += a[at + i]; sb += b[i] }
-      printf "%d %.3f %.3f %.2f %d\n", at * 10, w % 2 ? rs[(w - 1) / 2] : (rs[w / 2 - 1] + rs[w / 2]) / 2, rs[0],
-        sa / (sb + 1e-30), k * 10 }' <(envelope "$RW_TMP/$1.raw" -f s16le -ar 44100 -ac 2) <(envelope "$RW_TMP/ref/intro.mp4"))
-  rw_log "$1: the render matches from $lag ms into the recording, over $span ms: r $median a second (the worst $worst), level x$level"
-  awk -v r="$median" -v l="$level" 'BEGIN { exit !(r > 0.9 && l > 0.5 && l < 2) }' ||
-    rw_check_failed "$1: the music recorded is not the music rendered"
-}
 # record NAME RECORDER...: the intro's first 9 s as the server plays them, into $RW_TMP/NAME.raw; then SIGTERM.
 record() {
   local name=$1 recorder
@@ -71,7 +42,7 @@ record() {
   kill -TERM "$RW_PID" && rw_wait_exit "$RW_PID" 5 && [ "$RW_STATUS" = 0 ] ||
     rw_check_failed "$name: SIGTERM to the running intro: ${RW_STATUS:-still running}, not 0"
   rw_stop_pid "$recorder"
-  heard "$name"
+  rw_heard "$name"
 }
 
 rw_start_xvfb

@@ -55,8 +55,9 @@ class Backend {
   virtual void WaitEvent(std::int64_t timeout_ms) = 0;
   // Shows the frame; only the changed rectangles differ from the last one.
   virtual void Present(const Surface& frame, std::span<const Rect> changed) = 0;
-  // Modal; returns when the user has closed it.
-  virtual void MessageBox(std::string_view title, std::string_view prompt, int style) = 0;
+  // The runtime's modal message box; returns when the user has closed it.
+  // (MsgBox, not MessageBox: windows.h makes that name a macro.)
+  virtual void MsgBox(std::string_view title, std::string_view prompt, int style) = 0;
 };
 
 }  // namespace tk

@@ -40,7 +40,7 @@ void HeadlessBackend::WaitEvent(std::int64_t timeout_ms) {
   if (events_.empty()) clock_.AdvanceTo(clock_.NowMs() + timeout_ms);
 }
 
-void HeadlessBackend::MessageBox(std::string_view title, std::string_view prompt, int style) {
+void HeadlessBackend::MsgBox(std::string_view title, std::string_view prompt, int style) {
   boxes_.push_back(Box{std::string(title), std::string(prompt), style});
   if (box_echo_ == nullptr) return;
   // One line per box; line breaks shown as \n.

@@ -40,7 +40,7 @@ class HeadlessBackend final : public Backend {
   void Unpoll(const Event& event) override { events_.push_front(event); }
   void WaitEvent(std::int64_t timeout_ms) override;
   void Present(const Surface& frame, std::span<const Rect> changed) override;
-  void MessageBox(std::string_view title, std::string_view prompt, int style) override;
+  void MsgBox(std::string_view title, std::string_view prompt, int style) override;
 
  private:
   VirtualClock clock_;

@@ -36,7 +36,7 @@ void WriteLine(std::initializer_list<std::string_view> parts) noexcept {
 void ShowRuntimeError(Backend* backend, std::string_view program_name, int number, std::string_view text) noexcept {
   if (backend != nullptr) {
     try {
-      backend->MessageBox(program_name, RuntimeErrorPrompt(number, text), kCritical);
+      backend->MsgBox(program_name, RuntimeErrorPrompt(number, text), kCritical);
       return;
     } catch (...) {  // no memory or no display for the box: its words go to stderr
     }

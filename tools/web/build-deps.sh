@@ -9,12 +9,7 @@
 # Leaves PREFIX/include, PREFIX/lib (static libraries, pkg-config and CMake
 # files) and PREFIX/toolchain.cmake, the CMake toolchain for anything built
 # against them. The sources, apt's own lists and the build trees go to
-# PREFIX-work/. A library whose stamp matches its recipe is not built again, and
-# nothing is fetched then, so a second run is instant and needs no network.
-#
-# The sources come through a deb-src entry made from the machine's own Debian
-# entry, handed to apt with options for these commands only: the machine's apt
-# sources, lists and cache stay as they are.
+# PREFIX-work/; fetching and building each once is tools/deps/common.sh's.
 #
 # Measured on 2 cores shared with other builds (load about 4): fetch 2 s,
 # SDL2 333 s, SDL2_image 5 s, libopenmpt 272 s, giflib 3 s; 7 min of CPU in
@@ -44,6 +39,7 @@ mkdir -p "$1"
 prefix=$(cd "$1" && pwd)
 work="$prefix-work"
 jobs=${JOBS:-2}
+log_name=build-deps
 
 for tool in emcc em++ emcmake emconfigure emmake cmake make apt-get dpkg-source node; do
   command -v "$tool" >/dev/null || {
@@ -55,9 +51,9 @@ done
 export NODE_PATH=/usr/share/nodejs
 node_run=("$(command -v node)" --no-experimental-fetch)
 cflags="-O2 -fexceptions"
-emscripten_version=$(emcc -dumpversion)
-
-mkdir -p "$work"/{apt/lists/partial,apt/cache/archives/partial,src,build,stamps} "$prefix"
+compiler="emscripten $(emcc -dumpversion)"
+# shellcheck source=../deps/common.sh
+source "$(dirname "$0")/../deps/common.sh"
 
 # The toolchain every CMake build against these libraries uses: ours below, and
 # the program's web build.
@@ -78,82 +74,6 @@ set(CMAKE_CXX_LINKER_LAUNCHER env NODE_PATH=$NODE_PATH)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${node_run[*]} CACHE STRING "" FORCE)
 EOF
 mv "$prefix/toolchain.cmake.new" "$prefix/toolchain.cmake"
-
-# A stamp holds everything that decides a library's build: its recipe (this
-# script's lines for it), the compiler and the flags.
-recipe() { printf '%s\n' "emscripten $emscripten_version" "$cflags" "$@"; }
-is_built() { [ -f "$work/stamps/$1" ] && [ "$(cat "$work/stamps/$1")" = "$2" ]; }
-mark_built() { printf '%s\n' "$2" >"$work/stamps/$1"; }
-
-# apt with a source list of its own: deb-src stanzas made from the machine's
-# Debian deb stanzas (deb822), or from its one-line deb entries.
-apt_options=()
-prepare_apt() {
-  [ ${#apt_options[@]} -eq 0 ] || return 0
-  local list="$work/apt/sources.list.d" out
-  rm -rf "$list" && mkdir -p "$list"
-  out="$list/debian-src.sources"
-  : >"$out"
-  local f
-  for f in /etc/apt/sources.list.d/*.sources; do
-    [ -f "$f" ] || continue
-    awk -v RS= -v ORS='\n\n' '/(^|\n)Types:[^\n]*deb([ \t]|\n|$)/ && /URIs:[^\n]*debian/ {
-      sub(/Types:[^\n]*/, "Types: deb-src"); print }' "$f" >>"$out"
-  done
-  if [ ! -s "$out" ]; then
-    out="$list/debian-src.list"
-    cat /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null |
-      awk '$1 == "deb" && /debian/ { $1 = "deb-src"; print }' >"$out" || true
-  fi
-  if [ ! -s "$out" ]; then
-    echo "build-deps: no Debian entry in the machine's apt sources to take the source packages from" >&2
-    exit 1
-  fi
-  apt_options=(-o "Dir::Etc::SourceList=$out" -o Dir::Etc::SourceParts=/dev/null
-    -o "Dir::State::Lists=$work/apt/lists" -o "Dir::Cache=$work/apt/cache" -qq)
-  # As root apt downloads as _apt, who may not write into our folders.
-  [ "$(id -u)" -ne 0 ] || apt_options+=(-o APT::Sandbox::User=root)
-  echo "build-deps: apt-get update (deb-src, own lists)"
-  apt-get "${apt_options[@]}" update
-}
-
-# Fetches and unpacks a source package (Debian's patches applied) once; sets
-# tree to its folder.
-tree=
-fetch_source() {
-  local package=$1
-  tree=$(find "$work/src/$package" -mindepth 1 -maxdepth 1 -type d 2>/dev/null | head -n 1) || true
-  if [ -z "$tree" ]; then
-    prepare_apt
-    # Unpacked beside its final name, so an interrupted fetch is never reused.
-    rm -rf "$work/src/$package" "$work/src/$package.part" && mkdir -p "$work/src/$package.part"
-    (cd "$work/src/$package.part" && apt-get "${apt_options[@]}" source "$package")
-    mv "$work/src/$package.part" "$work/src/$package"
-    tree=$(find "$work/src/$package" -mindepth 1 -maxdepth 1 -type d | head -n 1)
-  fi
-  echo "build-deps: $package $(dpkg-parsechangelog -l "$tree/debian/changelog" -S Version)"
-}
-
-cmake_build() {
-  local name=$1 tree=$2 build="$work/build/$1"
-  shift 2
-  rm -rf "$build"
-  {
-    cmake -S "$tree" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$prefix/toolchain.cmake" \
-      -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_FLAGS_RELEASE="$cflags" -DCMAKE_CXX_FLAGS_RELEASE="$cflags" \
-      -DCMAKE_INSTALL_PREFIX="$prefix" -DCMAKE_INSTALL_LIBDIR=lib -DBUILD_SHARED_LIBS=OFF "$@" &&
-      cmake --build "$build" -j "$jobs" && cmake --install "$build"
-  } >"$build.log" 2>&1 || {
-    echo "build-deps: $name failed; see $build.log" >&2
-    exit 1
-  }
-}
-
-timed() {
-  local start=$SECONDS
-  "$@"
-  echo "build-deps: $2 built in $((SECONDS - start)) s"
-}
 
 # The page draws its window itself and reads the pointer itself: of SDL it
 # needs the audio (Web Audio), surfaces and file access for SDL_image, and
@@ -179,22 +99,7 @@ sdl2_image_options=(-DSDL2IMAGE_SAMPLES=OFF -DSDL2IMAGE_TESTS=OFF -DSDL2IMAGE_DE
 build_sdl2_image() {
   fetch_source libsdl2-image
   cmake_build sdl2_image "$tree" "${sdl2_image_options[@]}"
-  # Its CMake writes a pkg-config file only for a shared library; the
-  # program's build finds every library through pkg-config.
-  local version
-  version=$(dpkg-parsechangelog -l "$tree/debian/changelog" -S Version | sed 's/[+-].*//')
-  cat >"$prefix/lib/pkgconfig/SDL2_image.pc" <<EOF
-prefix=$prefix
-libdir=\${prefix}/lib
-includedir=\${prefix}/include
-
-Name: SDL2_image
-Description: image loading library for Simple DirectMedia Layer
-Version: $version
-Requires: sdl2
-Libs: -L\${libdir} -lSDL2_image
-Cflags: -I\${includedir}/SDL2
-EOF
+  write_sdl2_image_pc
 }
 
 # The module formats only: no codecs for samples in other files, no player, no
@@ -216,19 +121,6 @@ build_openmpt() {
     echo "build-deps: libopenmpt failed; see $build.log" >&2
     exit 1
   }
-}
-
-build_once() {
-  local name=$1 builder=$2 stamp
-  shift 2
-  stamp=$(recipe "$@" "$(declare -f "$builder")")
-  if is_built "$name" "$stamp"; then
-    echo "build-deps: $name already built"
-    return
-  fi
-  rm -f "$work/stamps/$name"
-  timed "$builder" "$name"
-  mark_built "$name" "$stamp"
 }
 
 # The library alone (no tools), with its own makefile: emcc as its compiler.

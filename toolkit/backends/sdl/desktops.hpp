@@ -48,9 +48,10 @@ WindowKind KindOfWindow(std::string_view driver);
 // What the desktop the window is on adds to it; DesktopWindow alone where nothing.
 std::unique_ptr<DesktopWindow> AttachDesktop(SDL_Window& window, const Form& form);
 
-// The desktop's modal box with one OK button, over owner where there is one
-// (prompt lines end in "\r\n"); false, with SDL's error set, when it cannot be
-// shown.
-bool ShowMessageBox(SDL_Window* owner, std::string_view title, std::string_view prompt, bool critical);
+// The desktop's modal box, over owner where there is one: style as Windows'
+// message boxes have it (kCritical: the critical icon and one OK button),
+// prompt lines ending in "\r\n". false, with SDL's error set, when it cannot
+// be shown.
+bool ShowMessageBox(SDL_Window* owner, std::string_view title, std::string_view prompt, int style);
 
 }  // namespace tk

@@ -257,9 +257,9 @@ void SdlBackend::Present(const Surface& frame, std::span<const Rect> changed) {
   if (first_present_ms_ < 0) first_present_ms_ = clock_.NowMs();
 }
 
-void SdlBackend::MessageBox(std::string_view title, std::string_view prompt, int style) {
+void SdlBackend::MsgBox(std::string_view title, std::string_view prompt, int style) {
   const ModalBoxGuard guard;
-  if (!ShowMessageBox(window_.get(), title, prompt, style == kCritical)) {
+  if (!ShowMessageBox(window_.get(), title, prompt, style)) {
     // A box that cannot be drawn (no font on the display) must not vanish unseen.
     std::string text;
     for (const char c : prompt) {

@@ -35,7 +35,7 @@ class SdlBackend final : public Backend {
   void Unpoll(const Event& event) override { again_ = event; }
   void WaitEvent(std::int64_t timeout_ms) override;
   void Present(const Surface& frame, std::span<const Rect> changed) override;
-  void MessageBox(std::string_view title, std::string_view prompt, int style) override;
+  void MsgBox(std::string_view title, std::string_view prompt, int style) override;
 
   // Called once the first frame is on screen (for start-up timing).
   std::int64_t FirstPresentMs() const { return first_present_ms_; }

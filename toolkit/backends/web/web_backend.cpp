@@ -140,7 +140,7 @@ void WebBackend::Present(const Surface& frame, std::span<const Rect> changed) {
     zenora_present(canvas_.data(), width_, height_, areas_.data(), static_cast<int>(areas_.size() / 4));
 }
 
-void WebBackend::MessageBox(std::string_view title, std::string_view prompt, int /*style*/) {
+void WebBackend::MsgBox(std::string_view title, std::string_view prompt, int /*style*/) {
   // One style here: the critical box, the only one the program shows.
   std::string text;
   for (const char c : prompt) {

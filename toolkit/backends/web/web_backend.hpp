@@ -27,7 +27,7 @@ class WebBackend final : public Backend {
   void Unpoll(const Event& event) override { again_ = event; }
   void WaitEvent(std::int64_t timeout_ms) override;
   void Present(const Surface& frame, std::span<const Rect> changed) override;
-  void MessageBox(std::string_view title, std::string_view prompt, int style) override;
+  void MsgBox(std::string_view title, std::string_view prompt, int style) override;
 
   // Makes the page's sound output, at the rate the program's sound has (so
   // that only the browser converts it, for the device); whether it may start

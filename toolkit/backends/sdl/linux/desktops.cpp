@@ -25,12 +25,12 @@ std::unique_ptr<DesktopWindow> AttachDesktop(SDL_Window& window, const Form& for
 }
 
 // SDL's own box: on X11 drawn by a forked child, on Wayland by zenity.
-bool ShowMessageBox(SDL_Window* owner, std::string_view title, std::string_view prompt, bool critical) {
+bool ShowMessageBox(SDL_Window* owner, std::string_view title, std::string_view prompt, int style) {
   std::string text;
   for (const char c : prompt) {
     if (c != '\r') text += c;
   }
-  return SDL_ShowSimpleMessageBox(critical ? SDL_MESSAGEBOX_ERROR : SDL_MESSAGEBOX_INFORMATION,
+  return SDL_ShowSimpleMessageBox(style == kCritical ? SDL_MESSAGEBOX_ERROR : SDL_MESSAGEBOX_INFORMATION,
                                   std::string(title).c_str(), text.c_str(), owner) == 0;
 }
 
