@@ -185,38 +185,10 @@ void ZENOrA::TimerTune_Timer() {
 }
 
 FormState ZENOrA::Snapshot() const {
-  const auto timer = [](const tk::Timer& t) { return FormState::TimerState{t.Enabled(), t.Interval()}; };
   FormState state;
-  state.time_ms = backend_.GetClock().NowMs();
-  state.AngleA = motion_.AngleA();
-  state.AngleB = motion_.AngleB();
-  state.AngleC = motion_.AngleC();
-  state.SpinA = motion_.SpinA();
-  state.SpinB = motion_.SpinB();
-  state.SpinC = motion_.SpinC();
-  state.EdgeCount = edges_.EdgeCount();
-  state.InfoIndex = ticker_.InfoIndex();
-  state.HoldTicks = ticker_.HoldTicks();
-  state.FadeTicks = ticker_.FadeTicks();
-  state.FadeInStage = ticker_.FadeInStage();
-  state.FadeOutStage = ticker_.FadeOutStage();
-  state.TuneSeconds = tune_.GetTuneSeconds();
-  state.TuneLength = tune_.GetTuneLength();
-  state.MusicFile = tune_.GetMusicFile();
-  state.Dragging = Dragging;
-  state.DragX = DragX;
-  state.DragY = DragY;
-  for (std::size_t i = 0; i < star.size(); ++i) state.star_Left[i] = star[i].Left();
-  state.lblInfos_Caption = lblInfos.Caption();
-  state.lblInfos_ForeColor = lblInfos.ForeColor();
-  state.cmdClose_Visible = cmdClose.Visible();
-  state.Left = form_.Left();
-  state.Top = form_.Top();
-  state.TimerStars = timer(TimerStars);
-  state.TimerTune = timer(TimerTune);
-  state.TimerText = timer(TimerText);
-  state.TimerFadeIn = timer(TimerFadeIn);
-  state.TimerFadeOut = timer(TimerFadeOut);
+#define ZENORA_READ_FIELD(type, name, source) state.name = source;
+  ZENORA_FORM_STATE(ZENORA_READ_FIELD)
+#undef ZENORA_READ_FIELD
   return state;
 }
 

@@ -25,29 +25,61 @@ namespace zenora {
 inline constexpr int kStarsInterval = 20;   // TimerStars: a logo pass and a star step
 inline constexpr int kTuneInterval = 1000;  // TimerTune: a second of the music, new spins
 
-// The form's state at one instant, as plain values: everything a capture
-// records. Fields carry the names of the form variables and properties.
-struct FormState {
-  struct TimerState {
-    bool Enabled = false;
-    int Interval = 0;
-  };
+// The form's state at one instant: everything a capture records, each field
+// listed once, here, in the order it is written: its type, its name (the
+// form variable's or property's) and where the form reads it.
+#define ZENORA_FORM_STATE(FIELD)                                                      \
+  FIELD(std::int64_t, time_ms, backend_.GetClock().NowMs()) /* on the form's clock */ \
+  FIELD(double, AngleA, motion_.AngleA())                                             \
+  FIELD(double, AngleB, motion_.AngleB())                                             \
+  FIELD(double, AngleC, motion_.AngleC())                                             \
+  FIELD(std::int16_t, SpinA, motion_.SpinA())                                         \
+  FIELD(std::int16_t, SpinB, motion_.SpinB())                                         \
+  FIELD(std::int16_t, SpinC, motion_.SpinC())                                         \
+  FIELD(std::int16_t, EdgeCount, edges_.EdgeCount())                                  \
+  FIELD(std::int16_t, InfoIndex, ticker_.InfoIndex())                                 \
+  FIELD(std::int16_t, HoldTicks, ticker_.HoldTicks())                                 \
+  FIELD(std::int16_t, FadeTicks, ticker_.FadeTicks())                                 \
+  FIELD(std::int16_t, FadeInStage, ticker_.FadeInStage())                             \
+  FIELD(std::int16_t, FadeOutStage, ticker_.FadeOutStage())                           \
+  FIELD(std::int16_t, TuneSeconds, tune_.GetTuneSeconds())                            \
+  FIELD(std::int16_t, TuneLength, tune_.GetTuneLength())                              \
+  FIELD(std::string, MusicFile, tune_.GetMusicFile())                                 \
+  FIELD(std::int16_t, Dragging, Dragging)                                             \
+  FIELD(float, DragX, DragX)                                                          \
+  FIELD(float, DragY, DragY)                                                          \
+  FIELD(StarLefts, star_Left, stars::Lefts(star))                                     \
+  FIELD(std::string, lblInfos_Caption, lblInfos.Caption())                            \
+  FIELD(tk::OleColor, lblInfos_ForeColor, lblInfos.ForeColor())                       \
+  FIELD(bool, cmdClose_Visible, cmdClose.Visible())                                   \
+  FIELD(float, Left, form_.Left())                                                    \
+  FIELD(float, Top, form_.Top())                                                      \
+  FIELD(TimerState, TimerStars, TimerState::Of(TimerStars))                           \
+  FIELD(TimerState, TimerTune, TimerState::Of(TimerTune))                             \
+  FIELD(TimerState, TimerText, TimerState::Of(TimerText))                             \
+  FIELD(TimerState, TimerFadeIn, TimerState::Of(TimerFadeIn))                         \
+  FIELD(TimerState, TimerFadeOut, TimerState::Of(TimerFadeOut))
 
-  std::int64_t time_ms = 0;  // on the form's clock
-  double AngleA = 0, AngleB = 0, AngleC = 0;
-  std::int16_t SpinA = 0, SpinB = 0, SpinC = 0;
-  std::int16_t EdgeCount = 0;
-  std::int16_t InfoIndex = 0, HoldTicks = 0, FadeTicks = 0, FadeInStage = 0, FadeOutStage = 0;
-  std::int16_t TuneSeconds = 0, TuneLength = 0;
-  std::string MusicFile;
-  std::int16_t Dragging = 0;
-  float DragX = 0, DragY = 0;
-  std::array<float, stars::kStars.size()> star_Left{};
-  std::string lblInfos_Caption;
-  tk::OleColor lblInfos_ForeColor = 0;
-  bool cmdClose_Visible = false;
-  float Left = 0, Top = 0;
-  TimerState TimerStars, TimerTune, TimerText, TimerFadeIn, TimerFadeOut;
+struct TimerState {
+  bool Enabled = false;
+  int Interval = 0;
+  static TimerState Of(const tk::Timer& timer) { return {timer.Enabled(), timer.Interval()}; }
+};
+using StarLefts = std::array<float, stars::kStars.size()>;
+
+// The state as plain values.
+struct FormState {
+#define ZENORA_DECLARE_FIELD(type, name, source) type name{};
+  ZENORA_FORM_STATE(ZENORA_DECLARE_FIELD)
+#undef ZENORA_DECLARE_FIELD
+
+  // Calls field(name, value) for each field, in order.
+  template <typename Field>
+  void Fields(Field&& field) const {
+#define ZENORA_VISIT_FIELD(type, name, source) field(#name, name);
+    ZENORA_FORM_STATE(ZENORA_VISIT_FIELD)
+#undef ZENORA_VISIT_FIELD
+  }
 };
 
 // The intro's one window. Controls and form variables carry the names the

@@ -12,47 +12,32 @@ namespace zenora {
 
 namespace {
 
-JsonObject TimerJson(const FormState::TimerState& timer) {
-  JsonObject json(JsonObject::Layout::OneLine);
-  json.Bool("Enabled", timer.Enabled);
-  json.Number("Interval", timer.Interval);
-  return json;
-}
+// A field of the state as JSON: numbers of every width alike, the stars'
+// places as a list, a timer as an object on one line.
+struct StateField {
+  JsonObject& json;
+  void operator()(std::string_view key, const std::string& value) const { json.String(key, value); }
+  void operator()(std::string_view key, bool value) const { json.Bool(key, value); }
+  void operator()(std::string_view key, const StarLefts& lefts) const {
+    json.Numbers(key, std::vector<double>(lefts.begin(), lefts.end()));
+  }
+  void operator()(std::string_view key, const TimerState& timer) const {
+    JsonObject object(JsonObject::Layout::OneLine);
+    object.Bool("Enabled", timer.Enabled);
+    object.Number("Interval", timer.Interval);
+    json.Object(key, object);
+  }
+  template <typename Number>
+  void operator()(std::string_view key, Number value) const {
+    json.Number(key, static_cast<double>(value));
+  }
+};
 
 }  // namespace
 
 std::string StateJson(const FormState& state) {
   JsonObject json;
-  json.Number("time_ms", static_cast<double>(state.time_ms));
-  json.Number("AngleA", state.AngleA);
-  json.Number("AngleB", state.AngleB);
-  json.Number("AngleC", state.AngleC);
-  json.Number("SpinA", state.SpinA);
-  json.Number("SpinB", state.SpinB);
-  json.Number("SpinC", state.SpinC);
-  json.Number("EdgeCount", state.EdgeCount);
-  json.Number("InfoIndex", state.InfoIndex);
-  json.Number("HoldTicks", state.HoldTicks);
-  json.Number("FadeTicks", state.FadeTicks);
-  json.Number("FadeInStage", state.FadeInStage);
-  json.Number("FadeOutStage", state.FadeOutStage);
-  json.Number("TuneSeconds", state.TuneSeconds);
-  json.Number("TuneLength", state.TuneLength);
-  json.String("MusicFile", state.MusicFile);
-  json.Number("Dragging", state.Dragging);
-  json.Number("DragX", state.DragX);
-  json.Number("DragY", state.DragY);
-  json.Numbers("star_Left", std::vector<double>(state.star_Left.begin(), state.star_Left.end()));
-  json.String("lblInfos_Caption", state.lblInfos_Caption);
-  json.Number("lblInfos_ForeColor", state.lblInfos_ForeColor);
-  json.Bool("cmdClose_Visible", state.cmdClose_Visible);
-  json.Number("Left", state.Left);
-  json.Number("Top", state.Top);
-  json.Object("TimerStars", TimerJson(state.TimerStars));
-  json.Object("TimerTune", TimerJson(state.TimerTune));
-  json.Object("TimerText", TimerJson(state.TimerText));
-  json.Object("TimerFadeIn", TimerJson(state.TimerFadeIn));
-  json.Object("TimerFadeOut", TimerJson(state.TimerFadeOut));
+  state.Fields(StateField{json});
   return json.Text() + "\n";
 }
 

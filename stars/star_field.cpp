@@ -37,4 +37,10 @@ void StarStep(std::span<tk::PictureBox> star, const tk::Form& form) {
   }
 }
 
+std::array<float, kStars.size()> Lefts(std::span<const tk::PictureBox, kStars.size()> star) {
+  std::array<float, kStars.size()> lefts{};
+  for (std::size_t i = 0; i < star.size(); ++i) lefts[i] = star[i].Left();
+  return lefts;
+}
+
 }  // namespace stars

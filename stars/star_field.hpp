@@ -46,4 +46,7 @@ void PlaceStars(std::span<tk::PictureBox> star);
 // changes. Fewer than 43 controls is a subscript error, raised before any move.
 void StarStep(std::span<tk::PictureBox> star, const tk::Form& form);
 
+// Every star's Left, in index order.
+std::array<float, kStars.size()> Lefts(std::span<const tk::PictureBox, kStars.size()> star);
+
 }  // namespace stars

@@ -35,54 +35,52 @@ void Ticker::TimerText_Timer() {
 }
 
 void Ticker::TimerFadeIn_Timer() {
-  if (fade_ticks_ >= kFadeStages) {
-    fade_ticks_ = 0;
-  } else {
-    Increment(fade_ticks_);
-    fade_in_stage_ = fade_ticks_;
-  }
+  CountFade(fade_in_stage_);
   StepFadeIn();
 }
 
 void Ticker::TimerFadeOut_Timer() {
+  CountFade(fade_out_stage_);
+  StepFadeOut();
+}
+
+void Ticker::CountFade(std::int16_t& stage) {
   if (fade_ticks_ >= kFadeStages) {
     fade_ticks_ = 0;
   } else {
     Increment(fade_ticks_);
-    fade_out_stage_ = fade_ticks_;
+    stage = fade_ticks_;
   }
-  StepFadeOut();
+}
+
+void Ticker::StepFade(std::int16_t stage, const std::array<tk::OleColor, kFadeStages>& ramp, tk::Timer& running,
+                      tk::Timer& next, void (Ticker::*at_end)()) {
+  if (stage < 1 || stage > kFadeStages) return;
+  lbl_infos_.SetForeColor(ramp[static_cast<std::size_t>(stage - 1)]);
+  if (stage < kFadeStages) return;
+  (this->*at_end)();
+  fade_ticks_ = 0;
+  running.SetEnabled(false);
+  next.SetEnabled(true);
 }
 
 void Ticker::StepFadeIn() {
-  if (fade_in_stage_ >= 1 && fade_in_stage_ < kFadeStages) {
-    lbl_infos_.SetForeColor(kFadeInRamp[static_cast<std::size_t>(fade_in_stage_ - 1)]);
-  } else if (fade_in_stage_ == kFadeStages) {
-    // The text is switched while it is black, so the change never shows.
-    lbl_infos_.SetForeColor(kFadeInRamp.back());
-    NextInfoText();
-    lbl_infos_.SetCaption(info_texts_[static_cast<std::size_t>(info_index_)]);
-    timer_text_.SetInterval(HoldInterval(info_index_));
-    fade_ticks_ = 0;
-    timer_fade_in_.SetEnabled(false);
-    timer_fade_out_.SetEnabled(true);
-  }
+  StepFade(fade_in_stage_, kFadeInRamp, timer_fade_in_, timer_fade_out_, &Ticker::SwitchText);
 }
 
 void Ticker::StepFadeOut() {
-  if (fade_out_stage_ >= 1 && fade_out_stage_ < kFadeStages) {
-    lbl_infos_.SetForeColor(kFadeOutRamp[static_cast<std::size_t>(fade_out_stage_ - 1)]);
-  } else if (fade_out_stage_ == kFadeStages) {
-    lbl_infos_.SetForeColor(kFadeOutRamp.back());
-    hold_ticks_ = 0;
-    fade_ticks_ = 0;
-    timer_fade_out_.SetEnabled(false);
-    timer_text_.SetEnabled(true);
-  }
+  StepFade(fade_out_stage_, kFadeOutRamp, timer_fade_out_, timer_text_, &Ticker::RestartHold);
 }
 
+// The text is switched while it is black, so the change never shows.
+void Ticker::SwitchText() {
+  NextInfoText();
+  lbl_infos_.SetCaption(kInfoTexts[static_cast<std::size_t>(info_index_)]);
+  timer_text_.SetInterval(HoldInterval(info_index_));
+}
+
+// The rows are the constant table: there is nothing to fill in first.
 void Ticker::NextInfoText() {
-  for (std::size_t row = 0; row < kInfoRows; ++row) info_texts_[row] = kInfoTexts[row];
   info_index_ = info_index_ >= kLastInfoRow ? std::int16_t{0} : static_cast<std::int16_t>(info_index_ + 1);
 }
 

@@ -2,8 +2,8 @@
 
 #include <array>
 #include <cstdint>
-#include <string_view>
 
+#include "colour.hpp"
 #include "controls.hpp"
 #include "info_texts.hpp"
 #include "timer.hpp"
@@ -31,12 +31,21 @@ class Ticker {
   std::int16_t FadeTicks() const { return fade_ticks_; }
   std::int16_t FadeInStage() const { return fade_in_stage_; }
   std::int16_t FadeOutStage() const { return fade_out_stage_; }
-  // Empty until the first text switch.
-  const std::array<std::string_view, kInfoRows>& InfoTexts() const { return info_texts_; }
 
  private:
+  // A ramp's tick: the shared tick count, and its stage from it.
+  void CountFade(std::int16_t& stage);
+  // One colour step of a ramp: stages 1 to 5 set their colour; the last sets
+  // its own, does the ramp's own part (at_end), and hands over from the
+  // ramp's timer to the next.
+  void StepFade(std::int16_t stage, const std::array<tk::OleColor, kFadeStages>& ramp, tk::Timer& running,
+                tk::Timer& next, void (Ticker::*at_end)());
   void StepFadeIn();
   void StepFadeOut();
+  // The end of the step down, while the text is black: the next row and its hold.
+  void SwitchText();
+  // The end of the step up: a new hold.
+  void RestartHold() { hold_ticks_ = 0; }
   void NextInfoText();
 
   tk::Label& lbl_infos_;
@@ -44,7 +53,6 @@ class Ticker {
   tk::Timer& timer_fade_in_;
   tk::Timer& timer_fade_out_;
 
-  std::array<std::string_view, kInfoRows> info_texts_;  // the constant rows: nothing to allocate
   std::int16_t info_index_ = 0;
   std::int16_t hold_ticks_ = 0;
   std::int16_t fade_ticks_ = 0;

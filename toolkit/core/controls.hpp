@@ -40,8 +40,6 @@ class Control {
   float Height() const { return height_; }
   void SetLeft(float v) { SetBounds(v, top_, width_, height_); }
   void SetTop(float v) { SetBounds(left_, v, width_, height_); }
-  void SetWidth(float v) { SetBounds(left_, top_, v, height_); }
-  void SetHeight(float v) { SetBounds(left_, top_, width_, v); }
   void SetBounds(float left, float top, float width, float height);
 
   bool Visible() const { return visible_; }
@@ -125,7 +123,6 @@ class Container : public Control {
 
   ScaleMode GetScaleMode() const { return scale_mode_; }
   void SetScaleMode(ScaleMode mode);
-  bool AutoRedraw() const { return auto_redraw_; }
   void SetAutoRedraw(bool v) { auto_redraw_ = v; }
 
   // The area inside the frame, in pixels relative to the control's own top-left.
@@ -160,7 +157,6 @@ class PictureBox : public Container {
   explicit PictureBox(std::string name);
 
   // Single flat frame in the window-frame colour, drawn just inside the rectangle.
-  bool Framed() const { return framed_; }
   void SetFramed(bool v);
   const Surface& Picture() const { return picture_; }
   void SetPicture(Surface picture) {
@@ -189,7 +185,6 @@ class Label : public Control {
     caption_.assign(text);  // into the storage it has: the ticker switches texts as long as it runs
     Invalidate();
   }
-  Alignment GetAlignment() const { return alignment_; }
   void SetAlignment(Alignment a) { Change(alignment_, a); }
 
   bool Windowless() const override { return true; }
@@ -235,7 +230,6 @@ class Form : public Container {
   // Drawing on the persistent surface, coordinates in twips.
   void Cls();
   void Line(float x1, float y1, float x2, float y2, OleColor colour);
-  const Surface& Canvas() const { return canvas_; }
 
   void Paint(Surface& target, std::span<const Rect> damage) const override;
   // The whole window as it shows.

@@ -52,7 +52,6 @@ class MessageLoop {
 
   MessageLoop(Backend& backend, Form& form);
 
-  Backend& GetBackend() { return backend_; }
   TimerQueue& Timers() { return timers_; }
   std::int64_t NowMs() const { return backend_.GetClock().NowMs(); }
 

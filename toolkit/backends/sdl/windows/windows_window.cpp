@@ -17,8 +17,8 @@ constexpr int kIconResource = 1;
 double MonitorDpi(HMONITOR monitor) {
   using GetDpiForMonitorFn = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
   if (HMODULE shcore = LoadLibraryExW(L"shcore.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)) {
-    const auto get = reinterpret_cast<GetDpiForMonitorFn>(
-        reinterpret_cast<void*>(GetProcAddress(shcore, "GetDpiForMonitor")));
+    const auto get =
+        reinterpret_cast<GetDpiForMonitorFn>(reinterpret_cast<void*>(GetProcAddress(shcore, "GetDpiForMonitor")));
     UINT x = 0, y = 0;
     const bool got = get != nullptr && get(monitor, 0 /* MDT_EFFECTIVE_DPI */, &x, &y) == S_OK;
     FreeLibrary(shcore);
