@@ -31,6 +31,8 @@
 #                    prints its size and what the two binaries import and export
 #   make windows-deps  SDL2, SDL2_image and libopenmpt for Windows, built from Debian's
 #                    source packages into build-windows-deps/ (once; about 10 min)
+#   make windows-bench  start to first frame under wine: the intro beside a minimal SDL2
+#                    window program built the same way
 MAKEFLAGS += --no-print-directory
 
 BUILD      ?= build
@@ -52,7 +54,7 @@ SANITIZER_ENV = ASAN_OPTIONS=$(ASAN_CHECKS) \
                 LSAN_OPTIONS=suppressions=$(CURDIR)/tools/lsan-suppressions.txt:print_suppressions=0 \
                 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
-.PHONY: all deps configure build run test clean distclean timing test-asan fuzz fuzz-build soak gif video capture-bench install deb format format-check lint web web-run web-bench web-deps web-test-deps windows windows-deps
+.PHONY: all deps configure build run test clean distclean timing test-asan fuzz fuzz-build soak gif video capture-bench install deb format format-check lint web web-run web-bench web-deps web-test-deps windows windows-deps windows-bench
 
 all: build
 
@@ -176,6 +178,10 @@ windows: windows-deps
 	       -DCMAKE_TOOLCHAIN_FILE=$(abspath $(WIN_DEPS))/toolchain.cmake >/dev/null
 	@cmake --build $(WIN_BUILD) -j $(JOBS)
 	@bash tools/windows/describe.sh $(WIN_BUILD)
+
+windows-bench: build windows
+	@cmake --build $(WIN_BUILD) --target minimal_window
+	bash bench/windows/windows_bench.sh $(abspath $(BUILD)) $(abspath $(WIN_BUILD))
 
 # The web and Windows libraries take minutes to build: only distclean removes them.
 clean:

@@ -130,7 +130,7 @@ void ZENOrA::Form_Load() {
   TimerTune.SetInterval(kTuneInterval);
   TimerTune.SetEnabled(true);
 
-  tune_.SetMusicFile(app_path_.string() + "/LIGHT.S3M");
+  tune_.SetMusicFile(tk::Utf8(app_path_ / "LIGHT.S3M"));
   Load();
   Play();
 }

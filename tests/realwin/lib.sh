@@ -14,7 +14,7 @@ for tool in Xvfb xdotool xwininfo xprop xlsfonts "$RW_CONVERT" ${RW_TOOLS[@]+"${
   $([[ $RW_WM = openbox || $RW_WM = fluxbox ]] && echo "$RW_WM"); do
   command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed (tools/setup-deps.sh installs it)"; exit 77; }
 done
-RW_TMP=$(mktemp -d "${TMPDIR:-/tmp}/zenora-$RW_NAME.XXXXXX")
+RW_TMP=$(mktemp -d "${TMPDIR:-/tmp}/zenora-${RW_NAME//\//_}.XXXXXX") || { echo "FAIL: no temporary folder"; exit 1; }
 RW_PIDS=() RW_XVFB_PID="" RW_WM_WINDOW=none RW_FAILED=0 RW_START_NS=$(date +%s%N)
 
 rw_now() { date +%s%N; }

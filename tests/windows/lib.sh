@@ -3,7 +3,7 @@
 # the test's temporary folder, its wineserver kept for the run (-p) and ended after (-k); its sound into a
 # private PulseAudio's null sink; its boxes read by ZENORA_BOX (box.c, run under the same wine).
 RW_TOOLS=(wine wineserver wineboot python3 pulseaudio pactl parec ffmpeg)
-source "$(dirname "$0")/../realwin/lib.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/../realwin/lib.sh" || exit 1
 WIN_BUILD=${ZENORA_WINDOWS_BUILD:?ZENORA_WINDOWS_BUILD must name the Windows build folder}
 WIN_ZIP=$(ls "$WIN_BUILD"/ZENOrA_intro-*-win64.zip 2>/dev/null | head -n 1)
 [ -n "$WIN_ZIP" ] || rw_fail "no zip in $WIN_BUILD (make windows makes it)"
