@@ -16,7 +16,7 @@
 static double now_ms(void) {
   struct timespec t;
   clock_gettime(CLOCK_MONOTONIC, &t);
-  return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
+  return (double)t.tv_sec * 1e3 + (double)t.tv_nsec / 1e6;
 }
 
 /* The first viewable window titled `title` under `w`, or 0. */
