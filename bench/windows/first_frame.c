@@ -53,7 +53,7 @@ int main(int argc, char** argv) {
   const unsigned long want = strtoul(argv[4], NULL, 16);
   Display* display = XOpenDisplay(NULL);
   if (display == NULL) return 1;
-  XSetErrorHandler(ignore_errors);  /* the window may go between two calls */
+  XSetErrorHandler(ignore_errors); /* the window may go between two calls */
   const double start = now_ms();
   const pid_t child = fork();
   if (child == 0) {
