@@ -173,7 +173,7 @@ web-run: web
 	node tools/web/serve.js $(WEB_BUILD) $(WEB_PORT)
 
 web-bench: build web web-test-deps
-	NODE_PATH=$(WEB_NODE_MODULES) node bench/web/web_bench.js $(WEB_BUILD) $(BUILD)
+	NODE_PATH=$(WEB_NODE_MODULES) node bench/web/web_bench.js $(WEB_BUILD) $(WASM_BUILD)/bench/web $(BUILD)
 
 windows-deps: deps
 	@JOBS=$(JOBS) bash tools/windows/build-deps.sh $(WIN_DEPS)

@@ -6,13 +6,11 @@
 #include "controls.hpp"
 #include "intro.hpp"
 #include "os.hpp"
-#include "text.hpp"
 #include "web_backend.hpp"
 
 namespace {
 
-constexpr std::string_view kStartLine = "click to start";
-constexpr tk::Pixel kStartLineColour = 0xFFFFFF;
+constexpr std::string_view kStartLine = "click or press a key to start";
 
 const tk::Control* Find(const tk::Container& in, std::string_view name) {
   for (const tk::Control* child : in.Children()) {
@@ -24,21 +22,15 @@ const tk::Control* Find(const tk::Container& in, std::string_view name) {
   return nullptr;
 }
 
-// Where the browser starts sound only in a click: the window as designed,
-// before its start-up, with the line that asks for the click in the info
-// line's place; the start-up runs on that click, so the music and its
-// restarts keep time with the picture.
-void WaitForClick(zenora::ZENOrA& form, tk::WebBackend& backend) {
+// Where the browser starts sound only in a click or a key press: the window
+// as designed, before its start-up, with a line that asks for one in the info
+// line's place. The window is alive meanwhile (it drags, its glyph greys and
+// closes it; no timer runs before the start-up), and the start-up runs once
+// sound may start, so the music and its restarts keep time with the picture.
+void WaitForStart(zenora::ZENOrA& form, tk::WebBackend& backend) {
+  if (const tk::Control* line = Find(form.Form(), "lblInfos")) backend.PromptStart(kStartLine, line->ShownRect());
   form.Loop().Show();
-  tk::Surface frame = form.Loop().Compose();
-  if (const tk::Control* line = Find(form.Form(), "lblInfos")) {
-    const tk::Rect r = line->ShownRect();
-    tk::DrawText(frame, r.x + (r.w - tk::TextWidth(kStartLine)) / 2, r.y, kStartLine, kStartLineColour, r);
-  }
-  const tk::Rect all = frame.Bounds();
-  backend.Present(frame, {&all, 1});
-  backend.WaitForStart();
-  backend.Present(form.Loop().Compose(), {&all, 1});
+  while (!backend.Started()) backend.WaitEvent(form.Loop().Step());
 }
 
 }  // namespace
@@ -48,7 +40,7 @@ int main() {
   const int status = zenora::RunIntro(
       backend, tk::ProgramFolder(), [](zenora::ZENOrA& form) { return form.Loop().Run(); }, {},
       [&backend](zenora::ZENOrA& form) {
-        if (!backend.PrepareSound(sound::kOutputRate)) WaitForClick(form, backend);
+        if (!backend.PrepareSound(sound::kOutputRate)) WaitForStart(form, backend);
       });
   backend.Ended(status);
   return status;

@@ -6,6 +6,8 @@
 #include "failure.hpp"
 #include "lifetime.hpp"
 
+#include <SDL.h>
+
 #include <condition_variable>
 #include <cstddef>
 #include <mutex>
@@ -23,7 +25,7 @@ struct Opening {
   bool answered = false;  // SDL has returned (and, if given up on, what it opened is closed)
   bool given_up = false;
   int error = BASSMOD_OK;
-  SDL_AudioDeviceID opened = 0;
+  std::uint32_t opened = 0;
 };
 
 namespace {
@@ -35,7 +37,7 @@ constexpr std::size_t kOpeningStack = std::size_t{1} << 20;
 int SDLCALL RunOpening(void* argument) {
   const std::unique_ptr<std::shared_ptr<Opening>> held(static_cast<std::shared_ptr<Opening>*>(argument));
   Opening& opening = **held;
-  SDL_AudioDeviceID opened = 0;
+  std::uint32_t opened = 0;
   const int error = open_with_sdl(opening.device, opening.wanted, opened);
   bool given_up = false;
   {
@@ -71,7 +73,7 @@ void StartOpening(const std::shared_ptr<Opening>& opening) {
 
 }  // namespace
 
-SDL_AudioDeviceID OutputOpener::open(int device, const SDL_AudioSpec& wanted) {
+std::uint32_t OutputOpener::open(int device, const SDL_AudioSpec& wanted) {
   if (unanswered_) {
     const std::scoped_lock lock(unanswered_->mutex);
     if (!unanswered_->answered) throw Failure{BASSMOD_ERROR_DRIVER};

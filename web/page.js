@@ -1,14 +1,28 @@
 // The page around the intro: what only a page can do for the program
-// (ZENOrA_intro.js and .wasm, the same C++ as on the desktop). It is the
-// program's screen and window manager: it makes the window's canvas, places
-// and moves it, hands the pointer over, shows the error boxes as modal
-// dialogs, starts sound (on a click where the browser asks for one), fetches
-// the files the program reads, and offers to run the program again when it
-// has ended. toolkit/web_backend.cpp is the program's side of every call.
+// (ZENOrA_intro.js and .wasm, the same C++ as on the desktop). It loads the
+// program and its music, saying how far it got; it is the program's screen
+// and window manager: it makes the window's canvas, shows it at a whole scale
+// of the device's pixels, places and moves it and keeps it on the page, hands
+// the pointer and the keys over, shows the error boxes as modal dialogs,
+// starts sound (in a click or a key press where the browser asks for one),
+// and offers to run the program again when it has ended.
+// toolkit/backends/web/web_backend.cpp is the program's side of every call.
 'use strict';
 
+const PROGRAM = 'ZENOrA_intro.wasm';
+const SCRIPT = 'ZENOrA_intro.js';
 // The files the program reads from its folder, fetched from the page's.
-const PROGRAM_FILES = ['LIGHT.S3M'];
+const MUSIC = 'LIGHT.S3M';
+// A download that brings nothing for this long has failed.
+const STALL_MS = 15000;
+// Once the program is ready, the start waits for the music at most this long;
+// then the program starts without it, and says so in its boxes.
+const MUSIC_WAIT_MS = 5000;
+// The window's top-right corner, the close glyph in it, always stays on the
+// page, so that the window can be closed and moved back: form pixels.
+const CORNER = 24;
+// A press and release no farther apart than this (CSS pixels) is a click.
+const CLICK_SLOP = 4;
 // Shift state bits as the program takes them.
 const SHIFT = 1;
 const CTRL = 2;
@@ -22,31 +36,179 @@ const MOVE = 1;
 const UP = 2;
 const PLACED = 3;
 const BUTTON_BITS = [1, 4, 2];
+const LABEL = ':: ZENOrA :: intro';
+const START_HINT = 'Click the window or press Enter or Space on it to start the intro with its music.';
+
+// A failure in plain words, for the page to show.
+class Failure extends Error {}
+
+function kilobytes(bytes) {
+  return Math.round(bytes / 1024).toLocaleString('en');
+}
+
+// The page's messages: the progress and status line, and a failure with the
+// way out of it.
+const status = {
+  line: () => document.getElementById('progress'),
+  show(text) {
+    this.line().textContent = text;
+    this.line().hidden = !text;
+  },
+  fail(text, {reload = true} = {}) {
+    this.show('');
+    const note = document.getElementById('note');
+    note.querySelector('.text').textContent = text;
+    note.querySelector('button').hidden = !reload;
+    note.hidden = false;
+  },
+};
+
+// What has arrived of each download, on the status line.
+const progress = {
+  files: new Map(),
+  update(name, got, total) {
+    this.files.set(name, [got, total]);
+    const parts = [...this.files].map(([file, [have, all]]) =>
+      all ? `${file} ${kilobytes(have)} of ${kilobytes(all)} KB` : `${file} ${kilobytes(have)} KB`);
+    status.show(`Loading the intro: ${parts.join(', ')}`);
+  },
+};
+
+// The file's bytes as they come, counted on the status line: {body, failure}
+// (failure() names the file and what went wrong, once it has gone wrong); a
+// Failure when it is not there.
+function download(name) {
+  const controller = new AbortController();
+  let timer = null;
+  let stalled = false;
+  let failure = null;
+  const watch = () => {
+    clearTimeout(timer);
+    timer = setTimeout(() => {
+      stalled = true;
+      controller.abort();
+    }, STALL_MS);
+  };
+  const fail = (error) => {
+    clearTimeout(timer);
+    failure ||= stalled ? new Failure(`${name} stopped arriving: nothing came for ${STALL_MS / 1000} seconds.`) :
+      new Failure(`${name} could not be loaded (${error.message || error}).`);
+    return failure;
+  };
+  watch();
+  return fetch(name, {signal: controller.signal}).then((response) => {
+    if (!response.ok) {
+      clearTimeout(timer);
+      throw new Failure(`${name} could not be loaded: the server answered ${response.status} ${response.statusText}`
+          .trim() + '.');
+    }
+    const total = Number(response.headers.get('Content-Length')) || 0;
+    const reader = response.body.getReader();
+    let got = 0;
+    progress.update(name, got, total);
+    const body = new ReadableStream({
+      async pull(stream) {
+        watch();
+        let next;
+        try {
+          next = await reader.read();
+        } catch (error) {
+          throw fail(error);
+        }
+        if (next.done) {
+          clearTimeout(timer);
+          stream.close();
+          return;
+        }
+        got += next.value.length;
+        progress.update(name, got, total);
+        stream.enqueue(next.value);
+      },
+      cancel: () => clearTimeout(timer),
+    });
+    return {body, failure: () => failure};
+  }, (error) => {
+    throw fail(error);
+  });
+}
+
+function bytesOf({body, failure}) {
+  return new Response(body).arrayBuffer().then((buffer) => new Uint8Array(buffer), (error) => {
+    throw failure() || error;
+  });
+}
+
+// The page written into one file (ZENOrA_intro.html) has its files inside it.
+function inline(name) {
+  const text = window.zenoraInline && window.zenoraInline[name];
+  return text ? Uint8Array.from(atob(text), (c) => c.charCodeAt(0)) : null;
+}
+
+// The program compiled as it arrives, whatever type the server gives it.
+function compileProgram() {
+  const inside = inline(PROGRAM);
+  if (inside) return WebAssembly.compile(inside);
+  return download(PROGRAM).then(({body, failure}) =>
+    WebAssembly.compileStreaming(new Response(body, {headers: {'Content-Type': 'application/wasm'}})).catch((error) => {
+      throw failure() || new Failure(`${PROGRAM} arrived, but is not a program this browser can run (${error.message}).`);
+    }));
+}
+
+// The program's script, run; a Failure where it does not come or define it.
+async function loadScript() {
+  if (typeof ZENOrA_intro !== 'function') {
+    const text = new TextDecoder().decode(await bytesOf(await download(SCRIPT)));
+    const script = document.createElement('script');
+    script.textContent = text;
+    document.head.appendChild(script);
+  }
+  if (typeof ZENOrA_intro !== 'function') throw new Failure(`${SCRIPT} arrived, but is not the intro's script.`);
+}
+
+// The music's bytes, or null where it is missing or fails (the program says
+// so in its boxes).
+function loadMusic() {
+  const inside = inline(MUSIC);
+  if (inside) return Promise.resolve(inside);
+  return download(MUSIC).then(bytesOf).catch((error) => {
+    console.warn(error.message);
+    return null;
+  });
+}
 
 class Page {
   constructor(backdrop) {
     this.backdrop = backdrop;
     this.events = [];
     this.wake = null;  // ends the program's wait for input
-    this.starting = null;  // ends the program's wait for the click that starts sound
     this.window = null;
     this.context = null;
-    this.scale = 1;
+    this.width = 0;  // the window's size and place, in form pixels of the page
+    this.height = 0;
+    this.left = 0;
+    this.top = 0;
+    this.scale = 1;  // device pixels per form pixel
+    this.ratio = 1;  // the devicePixelRatio the window was laid out for
     this.held = 0;  // buttons held over the window
+    this.press = null;  // where the press that may be a click began
+    this.started = false;  // sound may start
     this.audio = null;
+    this.rate = 0;  // the program's sound's
     this.module = null;
     this.status = null;  // the program's exit status, once it has ended
+    window.addEventListener('resize', () => this.rescale());
+    this.watchRatio();
   }
 
   // Runs the program: a fresh instance of it each time, as a new process.
   async run(compiled, files) {
     document.getElementById('again').hidden = true;
+    this.started = false;
+    this.status = null;
     const page = this;
     try {
       this.module = {
         page: this,
-        // The page's sound output, made by prepareSound before SDL looks for one.
-        SDL2: {},
         instantiateWasm(imports, receive) {
           compiled.then((module) => WebAssembly.instantiate(module, imports))
               .then((instance) => receive(instance))
@@ -66,51 +228,96 @@ class Page {
     }
   }
 
-  failed(error) {
-    this.ended(1);
-    const note = document.getElementById('note');
-    note.textContent = 'The intro could not run here: ' + error;
-    note.hidden = false;
+  // The music arrived after the program started: its restarts find it.
+  addFile(name, bytes) {
+    if (this.module && this.module.FS && this.status === null) this.module.FS.writeFile(name, bytes);
   }
 
-  // The window: a canvas of width x height form pixels, each a block of
-  // N x N device pixels (N the whole part of devicePixelRatio), placed in the
-  // middle of the page. Returns N.
+  failed(error) {
+    this.ended(1, false);
+    status.fail(`The intro stopped: ${error.message || error}`);
+  }
+
+  // The window: a canvas of width x height form pixels, in the middle of the page.
   openWindow(title, width, height) {
     document.title = title;
-    this.scale = Math.max(1, Math.floor(window.devicePixelRatio || 1));
-    const ratio = window.devicePixelRatio || 1;
+    status.show('');
+    this.width = width;
+    this.height = height;
     this.window = document.createElement('canvas');
     this.window.id = 'window';
-    this.window.width = width * this.scale;
-    this.window.height = height * this.scale;
-    this.window.style.width = (width * this.scale / ratio) + 'px';
-    this.window.style.height = (height * this.scale / ratio) + 'px';
+    this.window.width = width;
+    this.window.height = height;
+    this.window.tabIndex = 0;
+    this.window.setAttribute('role', 'application');
+    this.window.setAttribute('aria-label', LABEL);
     this.context = this.window.getContext('2d', {alpha: false});
     this.listen(this.window);
     this.backdrop.appendChild(this.window);
-    const [pageWidth, pageHeight] = this.toForm(this.backdrop.clientWidth, this.backdrop.clientHeight);
-    const left = Math.max(0, Math.floor((pageWidth - width) / 2));
-    const top = Math.max(0, Math.floor((pageHeight - height) / 2));
-    this.moveWindow(left, top);
-    this.push([PLACED, left, top, 0, 0, 0]);
-    return this.scale;
+    this.rescale(false);
+    const [pageWidth, pageHeight] = this.pageSize();
+    this.moveWindow(Math.max(0, Math.floor((pageWidth - width) / 2)), Math.max(0, Math.floor((pageHeight - height) / 2)));
+    this.push([PLACED, this.left, this.top, 0, 0, 0]);
+    if (!this.started) {
+      this.window.setAttribute('aria-description', START_HINT);
+      status.show(START_HINT);
+    }
+  }
+
+  // CSS pixels per form pixel, as the window is laid out; the page's size in form pixels.
+  unit() {
+    return this.scale / this.ratio;
+  }
+
+  pageSize() {
+    return [Math.floor(this.backdrop.clientWidth / this.unit()), Math.floor(this.backdrop.clientHeight / this.unit())];
+  }
+
+  // Another devicePixelRatio (zoom, another monitor) or page size: the
+  // window at the new whole scale, its corner still on the page.
+  rescale(keepOnPage = true) {
+    this.ratio = window.devicePixelRatio || 1;
+    this.scale = Math.max(1, Math.floor(this.ratio));
+    if (!this.window) return;
+    const unit = this.unit();
+    this.window.style.width = (this.width * unit) + 'px';
+    this.window.style.height = (this.height * unit) + 'px';
+    if (keepOnPage) this.moveWindow(this.left, this.top, true);
+  }
+
+  watchRatio() {
+    matchMedia(`(resolution: ${window.devicePixelRatio || 1}dppx)`).addEventListener('change', () => {
+      this.rescale();
+      this.watchRatio();
+    }, {once: true});
   }
 
   // Page pixels (CSS) to form pixels, rounded down.
   toForm(x, y) {
-    const ratio = (window.devicePixelRatio || 1) / this.scale;
-    return [Math.floor(x * ratio), Math.floor(y * ratio)];
+    const unit = this.unit();
+    return [Math.floor(x / unit), Math.floor(y / unit)];
   }
 
-  moveWindow(left, top) {
-    const ratio = this.scale / (window.devicePixelRatio || 1);
-    this.window.style.left = (left * ratio) + 'px';
-    this.window.style.top = (top * ratio) + 'px';
+  // The window where the program (or the page) wants it, as near as keeps
+  // its top-right corner on the page; where that is elsewhere, the form hears
+  // where it went. Returns [left, top] as it is.
+  moveWindow(left, top, tell = false) {
+    const [pageWidth, pageHeight] = this.pageSize();
+    const x = Math.min(Math.max(left, CORNER - this.width), pageWidth - this.width);
+    const y = Math.min(Math.max(top, 0), pageHeight - CORNER);
+    this.left = Math.max(x, CORNER - this.width);
+    this.top = Math.max(y, 0);
+    const unit = this.unit();
+    this.window.style.left = (this.left * unit) + 'px';
+    this.window.style.top = (this.top * unit) + 'px';
+    if (this.left !== left || this.top !== top || tell) this.push([PLACED, this.left, this.top, 0, 0, 0]);
+    return [this.left, this.top];
   }
 
   // A frame: the canvas's image, and the areas that changed ([x, y, w, h, ...]).
+  // Not every browser tells of a new devicePixelRatio: each frame looks.
   present(image, areas) {
+    if ((window.devicePixelRatio || 1) !== this.ratio) this.rescale();
     for (let i = 0; i < areas.length; i += 4) {
       this.context.putImageData(image, 0, 0, areas[i], areas[i + 1], areas[i + 2], areas[i + 3]);
     }
@@ -124,13 +331,20 @@ class Page {
     };
     canvas.addEventListener('pointerdown', (e) => {
       e.preventDefault();  // no text selection, no scrolling by the middle button
-      if (this.starting) return;
+      canvas.focus({preventScroll: true});
       canvas.setPointerCapture(e.pointerId);
+      // A finger or a pen is over the window only as it presses: the place
+      // first, as a mouse's move would have told it.
+      if (e.pointerType !== 'mouse') send(MOVE, e, -1);
       this.held = e.buttons;
+      if (e.button === 0) this.press = {id: e.pointerId, x: e.clientX, y: e.clientY};
       send(DOWN, e, e.button);
     });
     canvas.addEventListener('pointermove', (e) => {
-      if (this.starting) return;
+      if (this.press && this.press.id === e.pointerId &&
+          Math.hypot(e.clientX - this.press.x, e.clientY - this.press.y) > CLICK_SLOP) {
+        this.press = null;  // a drag, not a click
+      }
       // Another button pressed or released while one is held comes as a move.
       if (e.button >= 0 && e.buttons !== this.held) {
         this.held = e.buttons;
@@ -140,9 +354,10 @@ class Page {
       send(MOVE, e, -1);
     });
     canvas.addEventListener('pointerup', (e) => {
-      if (this.starting) return;
       this.held = e.buttons;
       send(UP, e, e.button);
+      if (this.press && this.press.id === e.pointerId && e.button === 0) this.start();
+      this.press = null;
     });
     canvas.addEventListener('pointercancel', (e) => {
       // The pointer was taken away (a touch turned into a scroll): every
@@ -151,13 +366,12 @@ class Page {
         if (this.held & bit) send(UP, e, button);
       });
       this.held = 0;
+      this.press = null;
     });
-    canvas.addEventListener('click', () => {
-      if (!this.starting) return;
-      const start = this.starting;
-      this.starting = null;
-      if (this.audio) this.audio.resume();
-      start();
+    canvas.addEventListener('keydown', (e) => {
+      if (e.key !== 'Enter' && e.key !== ' ') return;
+      e.preventDefault();
+      this.start();
     });
     canvas.addEventListener('contextmenu', (e) => e.preventDefault());
   }
@@ -186,20 +400,31 @@ class Page {
     });
   }
 
-  // The sound output at the program's rate, handed to SDL (Module.SDL2);
-  // whether it plays already.
-  prepareSound(rate) {
+  // The sound output at the program's rate, which the music library plays
+  // into (Module.audioContext); whether it plays already. Where it waits for
+  // a click or a key it may yet start on its own (Firefox lets it a moment
+  // later): then the intro starts as if clicked.
+  async prepareSound(rate) {
     const Context = window.AudioContext || window.webkitAudioContext;
     if (!Context) return true;  // no Web Audio: the program finds no output, and says so
-    this.audio = new Context({sampleRate: rate});
-    this.module.SDL2.audioContext = this.audio;
-    return this.audio.state === 'running';
+    this.rate = rate;
+    if (!this.audio || this.audio.state === 'closed') this.audio = new Context({sampleRate: rate});
+    this.module.audioContext = this.audio;
+    if (this.audio.state === 'running') this.started = true;
+    this.audio.addEventListener('statechange', () => {
+      if (this.audio && this.audio.state === 'running') this.start();
+    });
+    return this.started;
   }
 
-  waitForStart() {
-    return new Promise((resolve) => {
-      this.starting = resolve;
-    });
+  // Sound may start now (in a click or a key press: the browser's gesture).
+  start() {
+    if (this.started) return;
+    this.started = true;
+    if (this.audio) this.audio.resume();
+    if (this.window) this.window.removeAttribute('aria-description');
+    status.show('');
+    if (this.wake) this.wake();
   }
 
   // The error box: modal, as the desktop's.
@@ -208,42 +433,52 @@ class Page {
     dialog.querySelector('.title').textContent = title;
     dialog.querySelector('.text').textContent = text;
     return new Promise((resolve) => {
-      dialog.addEventListener('close', () => resolve(), {once: true});
+      dialog.addEventListener('close', () => {
+        if (this.window) this.window.focus({preventScroll: true});
+        resolve();
+      }, {once: true});
       dialog.showModal();
       dialog.querySelector('button').focus();
     });
   }
 
-  ended(status) {
+  // The program has ended: its window and its sound go; the page offers to
+  // run it again, unless it failed.
+  ended(code, again = true) {
     if (this.window) this.window.remove();
     this.window = null;
     if (this.audio) this.audio.close();
     this.audio = null;
     this.events = [];
-    this.starting = null;
-    document.getElementById('again').hidden = false;
-    this.status = status;
+    this.status = code;
+    if (!again) return;
+    const button = document.querySelector('#again button');
+    button.parentElement.hidden = false;
+    button.focus();
   }
 }
 
-// The program and its files are fetched at once, side by side; a file that
-// is missing is simply not there for the program (it says so in its boxes).
-function start() {
-  // Compiled as it arrives where the server says it is WebAssembly, as most
-  // do; otherwise once it has arrived.
-  const program = 'ZENOrA_intro.wasm';
-  const compiled = WebAssembly.compileStreaming(fetch(program)).catch(() =>
-    fetch(program).then((response) => response.arrayBuffer()).then((bytes) => WebAssembly.compile(bytes)));
-  const files = Promise.all(PROGRAM_FILES.map((name) =>
-    fetch(name).then((response) => response.ok ? response.arrayBuffer() : null, () => null)
-        .then((bytes) => [name, bytes && new Uint8Array(bytes)])))
-      .then((all) => all.filter(([, bytes]) => bytes));
+async function main() {
   const page = new Page(document.getElementById('page'));
   window.zenora = page;
-  document.querySelector('#again button').addEventListener('click', async () => {
-    page.run(compiled, await files);
-  });
-  files.then((fetched) => page.run(compiled, fetched));
+  const music = loadMusic();
+  let files;
+  try {
+    const compiled = compileProgram();
+    await Promise.all([compiled, loadScript()]);
+    const fetched = await Promise.race([music, new Promise((resolve) => setTimeout(resolve, MUSIC_WAIT_MS, null))]);
+    files = () => fetched ? [[MUSIC, fetched]] : [];
+    if (!fetched) music.then((bytes) => bytes && page.addFile(MUSIC, bytes));
+    document.querySelector('#again button').addEventListener('click', () => {
+      // The click lets a new sound output start at once: no second click.
+      const Context = window.AudioContext || window.webkitAudioContext;
+      if (Context && page.rate) page.audio = new Context({sampleRate: page.rate});
+      page.run(compiled, files());
+    });
+    page.run(compiled, files());
+  } catch (error) {
+    status.fail(error instanceof Failure ? error.message : `The intro could not start (${error.message || error}).`);
+  }
 }
 
-start();
+main();

@@ -1,21 +1,28 @@
 // make web-bench: the intro's page (build-web/) in headless Chromium, each
 // figure beside its goal; figures only, nothing fails.
-//   NODE_PATH=.../node_modules node web_bench.js SITE NATIVE_BUILD
+//   NODE_PATH=.../node_modules node web_bench.js SITE FLOOR NATIVE_BUILD
 //  - bytes to transfer, raw and gzipped, every file of the folder together;
 //  - page load to first frame, after the files have arrived (median of runs);
 //  - TimerStars' rate and its 99th-percentile interval over 20 s;
-//  - CPU of the page's renderer process (and of all of Chromium) over those
-//    20 s, beside the native intro's (its zenora_timing, under Xvfb).
+//  - CPU of the page (its renderer, Chromium's GPU and audio processes) beside
+//    a floor page in the same run, interleaved: a changing 320 x 189 canvas
+//    50 times a second and LIGHT.S3M through the same music library in the
+//    same kind of audio node (FLOOR: bench/web in the WebAssembly build);
+//  - the native intro's rate and CPU (its zenora_timing, under Xvfb).
 'use strict';
 const {execFileSync} = require('child_process');
 const fs = require('fs');
 const path = require('path');
 const zlib = require('zlib');
 const {serve} = require('../../tools/web/serve.js');
-const web = require('../../tools/web/chromium.js');
+const web = require('../../tools/web/browsers.js');
 
-const [site, nativeBuild] = process.argv.slice(2);
+const [site, floor, nativeBuild] = process.argv.slice(2);
 const SECONDS = 20;
+const ROUNDS = 3;
+const ROUND_SECONDS = 10;
+// The processes whose CPU is the page's: the tab's renderer, the GPU's and the audio service.
+const PAGE_PROCESSES = ['renderer', 'gpu-process', 'audio'];
 const LOAD_RUNS = 7;
 const TICK_MS = 20;
 
@@ -50,7 +57,8 @@ function descendants(pid) {
     for (const [child, of] of parents) {
       if (of !== parent) continue;
       const command = fs.readFileSync(`/proc/${child}/cmdline`, 'utf8');
-      found.push({pid: child, type: (/--type=([a-z-]+)/.exec(command) || [, 'browser'])[1]});
+      const type = /--utility-sub-type=audio\./.test(command) ? 'audio' : (/--type=([a-z-]+)/.exec(command) || [, 'browser'])[1];
+      found.push({pid: child, type});
       walk(child);
     }
   };
@@ -61,12 +69,13 @@ function descendants(pid) {
 function bytes() {
   let raw = 0;
   let gzipped = 0;
-  for (const file of fs.readdirSync(site)) {
+  // The page as one file (for a copy opened from disk) is not what a server sends.
+  for (const file of fs.readdirSync(site).filter((f) => f !== 'ZENOrA_intro.html')) {
     const data = fs.readFileSync(path.join(site, file));
     raw += data.length;
     gzipped += zlib.gzipSync(data, {level: 9}).length;
   }
-  console.log('files to transfer (all of build-web/):');
+  console.log('files to transfer (build-web/ but its single-file copy):');
   row('raw', `${(raw / 1024).toFixed(0)} KB`);
   row('gzipped (gzip -9, each file)', `${(gzipped / 1024).toFixed(0)} KB`, '<= 800 KB', gzipped <= 800 * 1024);
 }
@@ -127,6 +136,39 @@ async function running(url) {
   }
 }
 
+// The CPU (ms) of the page's processes over ROUND_SECONDS, a fresh browser
+// with the page at url running; and the wall time.
+async function pageCpu(url, ready) {
+  const {browser, close} = await web.launch({autoplay: true});
+  try {
+    const {page} = await web.open(browser, url);
+    await web.until(page, ready);
+    await new Promise((resolve) => setTimeout(resolve, 2000));  // past the start
+    const processes = descendants(browser.process().pid).filter(({type}) => PAGE_PROCESSES.includes(type));
+    const before = processes.map(({pid}) => cpuMs(pid));
+    const from = performance.now();
+    await new Promise((resolve) => setTimeout(resolve, ROUND_SECONDS * 1000));
+    const wall = performance.now() - from;
+    return 100 * processes.reduce((sum, {pid}, i) => sum + cpuMs(pid) - before[i], 0) / wall;
+  } finally {
+    await close();
+  }
+}
+
+async function againstFloor(url, floorUrl) {
+  const intro = [];
+  const floors = [];
+  for (let round = 0; round < ROUNDS; ++round) {
+    intro.push(await pageCpu(url, () => zenoraProbe.frames.filter(([, moved]) => moved).length >= 25));
+    floors.push(await pageCpu(floorUrl, () => typeof Module == 'object' && Module.calledRun));
+  }
+  console.log(`CPU of the page (renderer, GPU and audio processes), ${ROUNDS} interleaved rounds of ${ROUND_SECONDS} s, medians:`);
+  row('the intro\'s page', `${median(intro).toFixed(2)} %`);
+  row('  the floor page', `${median(floors).toFixed(2)} %`);
+  const ratio = median(intro) / median(floors);
+  row('  ratio', `${ratio.toFixed(2)} x`, '<= 1.3 x', ratio <= 1.3);
+}
+
 function native() {
   const timing = path.join(nativeBuild, 'bench', 'zenora_timing');
   console.log('the native intro (zenora_timing under Xvfb, the same 20 s):');
@@ -142,17 +184,20 @@ function native() {
 }
 
 async function main() {
-  if (!site || !fs.existsSync(path.join(site, 'index.html'))) {
-    console.error('usage: web_bench.js SITE NATIVE_BUILD (make web builds the site in build-web)');
+  if (!site || !fs.existsSync(path.join(site, 'index.html')) || !fs.existsSync(path.join(floor, 'floor.html'))) {
+    console.error('usage: web_bench.js SITE FLOOR NATIVE_BUILD (make web builds the site in build-web)');
     process.exit(2);
   }
   bytes();
   const server = await serve(site);
+  const floorServer = await serve(floor);
   try {
     await loadToFirstFrame(server.url);
     await running(server.url);
+    await againstFloor(server.url, `${floorServer.url}floor.html`);
   } finally {
     await server.close();
+    await floorServer.close();
   }
   native();
 }

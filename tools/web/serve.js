@@ -4,8 +4,11 @@
 //   node tools/web/serve.js FOLDER [PORT]     (make web-run: build-web, 8020)
 //
 // As a module (the browser tests and the web benchmark): serve(folder,
-// {port, replace}) resolves to {url, close}; replace maps a file name to the
-// bytes served instead, or to null for a file that is not there.
+// {port, ...how}) resolves to {url, close, requests}, requests counting the
+// requests for each file name. How a file is served otherwise, by its name:
+// replace: the bytes served instead, or null for a file that is not there;
+// type: the Content-Type sent; rate: bytes a second, as a slow line brings
+// them; stall: its headers, and then nothing.
 'use strict';
 const fs = require('fs');
 const http = require('http');
@@ -18,8 +21,9 @@ const TYPES = {
   '.ico': 'image/vnd.microsoft.icon',
 };
 
-function serve(folder, {port = 0, replace = {}} = {}) {
+function serve(folder, {port = 0, replace = {}, type = {}, rate = {}, stall = []} = {}) {
   const root = path.resolve(folder);
+  const requests = new Map();
   const server = http.createServer((request, response) => {
     let name = decodeURIComponent(new URL(request.url, 'http://host').pathname);
     if (name.endsWith('/')) name += 'index.html';
@@ -30,12 +34,24 @@ function serve(folder, {port = 0, replace = {}} = {}) {
     };
     if (request.method !== 'GET' && request.method !== 'HEAD') return fail(405);
     if (!file.startsWith(root + path.sep)) return fail(404);
-    const send = (bytes) => {
-      response.writeHead(200, {'Content-Type': TYPES[path.extname(file)] || 'application/octet-stream',
-                               'Content-Length': bytes.length, 'Cache-Control': 'no-cache'});
-      response.end(request.method === 'HEAD' ? undefined : bytes);
-    };
     const base = path.basename(file);
+    requests.set(base, (requests.get(base) || 0) + 1);
+    const send = (bytes) => {
+      response.writeHead(200, {'Content-Type': type[base] || TYPES[path.extname(file)] || 'application/octet-stream',
+                               'Content-Length': bytes.length, 'Cache-Control': 'no-cache'});
+      if (request.method === 'HEAD') return response.end();
+      if (stall.includes(base)) return response.flushHeaders();
+      if (!rate[base]) return response.end(bytes);
+      // A tenth of a second's worth at a time.
+      const step = Math.max(1, Math.round(rate[base] / 10));
+      const next = (at) => {
+        if (response.destroyed) return;
+        if (at >= bytes.length) return response.end();
+        response.write(bytes.subarray(at, at + step));
+        setTimeout(next, 100, at + step);
+      };
+      next(0);
+    };
     if (base in replace) return replace[base] === null ? fail(404) : send(replace[base]);
     fs.readFile(file, (error, bytes) => (error ? fail(404) : send(bytes)));
   });
@@ -43,7 +59,11 @@ function serve(folder, {port = 0, replace = {}} = {}) {
     server.on('error', reject);
     server.listen(port, '127.0.0.1', () => resolve({
       url: `http://127.0.0.1:${server.address().port}/`,
-      close: () => new Promise((done) => server.close(done)),
+      requests,
+      close: () => new Promise((done) => {
+        server.closeAllConnections();
+        server.close(done);
+      }),
     }));
   });
 }

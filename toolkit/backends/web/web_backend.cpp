@@ -1,15 +1,17 @@
 // The browser, as Emscripten builds for it. What a page can and cannot do,
 // decided here once:
-//  - The window is a canvas that the page (web/page.js) places anywhere on
-//    itself: the program places and moves it freely; the page places it
-//    first, as a window manager would, and the form follows that.
-//  - The scale is whole, floor(devicePixelRatio), at least 1: N x N canvas
-//    pixels to a frame pixel, each a device pixel.
+//  - The window is a canvas that the page (web/page.js) places on itself:
+//    the program places and moves it; the page places it first, as a window
+//    manager would, keeps it from leaving the page, and the form follows it.
+//  - The canvas has the frame's own pixels; the page shows each as N x N
+//    device pixels, N the whole part of devicePixelRatio, at least 1, and
+//    follows the ratio as it changes (zoom, another monitor).
 //  - The pointer comes as the page's pointer events, in form pixels of the
 //    page; a press keeps it for the window until the last button is up.
 //  - Nothing can block: waiting for input or time, and the modal box, sleep
 //    through the browser (Asyncify) and return when it is done.
-//  - Sound may need a click first (the browser's rule for starting audio).
+//  - Sound may need a click or a key press first (the browser's rule for
+//    starting audio).
 #include "web_backend.hpp"
 
 #include <emscripten/emscripten.h>
@@ -19,14 +21,22 @@
 #include <utility>
 
 #include "controls.hpp"
+#include "text.hpp"
 #include "units.hpp"
 
 namespace {
 
-// Every call reaches the page through Module.page.
-EM_JS(int, zenora_open_window, (const char* title, int width, int height),
-      { return Module.page.openWindow(UTF8ToString(title), width, height); });
-EM_JS(void, zenora_move_window, (int left, int top), { Module.page.moveWindow(left, top); });
+// Every call reaches the page through Module.page: JavaScript, which
+// clang-format would take for C++.
+// clang-format off
+EM_JS(void, zenora_open_window, (const char* title, int width, int height),
+      { Module.page.openWindow(UTF8ToString(title), width, height); });
+// Moves the window to *left, *top, where the page may keep it elsewhere: *left, *top are where it went.
+EM_JS(void, zenora_move_window, (int* left, int* top), {
+  const [x, y] = Module.page.moveWindow(HEAP32[left >> 2], HEAP32[top >> 2]);
+  HEAP32[left >> 2] = x;
+  HEAP32[top >> 2] = y;
+});
 EM_JS(void, zenora_ended, (int status), { Module.page.ended(status); });
 // The canvas's pixels, and the areas that changed as x, y, w, h each.
 EM_JS(void, zenora_present, (const void* pixels, int width, int height, const int* areas, int count), {
@@ -41,11 +51,15 @@ EM_JS(bool, zenora_next_event, (int* event), {
   HEAP32.set(next, event >> 2);
   return true;
 });
-EM_JS(bool, zenora_prepare_sound, (int rate), { return Module.page.prepareSound(rate); });
+EM_ASYNC_JS(bool, zenora_prepare_sound, (int rate), { return await Module.page.prepareSound(rate); });
+EM_JS(bool, zenora_started, (), { return Module.page.started; });
 EM_ASYNC_JS(void, zenora_wait, (double ms), { await Module.page.wait(ms); });
-EM_ASYNC_JS(void, zenora_wait_for_start, (), { await Module.page.waitForStart(); });
 EM_ASYNC_JS(void, zenora_message_box, (const char* title, const char* text),
             { await Module.page.messageBox(UTF8ToString(title), UTF8ToString(text)); });
+// clang-format on
+
+// The start line's colour over the black info line.
+constexpr tk::Pixel kPromptColour = 0xFFFFFF;
 
 // What the page sends: the kind, a place on the page in form pixels, the
 // button pressed or released (the page's numbering: 0 left, 1 middle, 2
@@ -74,10 +88,8 @@ namespace tk {
 void WebBackend::Show(const Form& form) {
   if (shown_) return;
   const Rect r = form.PixelRect();
-  scale_ = zenora_open_window(form.Caption().c_str(), r.w, r.h);
-  width_ = r.w * scale_;
-  height_ = r.h * scale_;
-  canvas_.assign(static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_), Rgba(0));
+  zenora_open_window(form.Caption().c_str(), r.w, r.h);
+  canvas_.assign(static_cast<std::size_t>(r.w) * static_cast<std::size_t>(r.h), Rgba(0));
   left_ = r.x;
   top_ = r.y;
   shown_ = true;
@@ -85,12 +97,13 @@ void WebBackend::Show(const Form& form) {
 
 void WebBackend::SyncWindow(const Form& form) {
   if (!shown_) return;
-  const int left = TwipsToPixels(form.Left());
-  const int top = TwipsToPixels(form.Top());
+  int left = TwipsToPixels(form.Left());
+  int top = TwipsToPixels(form.Top());
   if (left == left_ && top == top_) return;
+  // Where the page keeps the window elsewhere, it tells the form so (kPlaced).
+  zenora_move_window(&left, &top);
   left_ = left;
   top_ = top;
-  zenora_move_window(left, top);
 }
 
 std::optional<Event> WebBackend::PollEvent() {
@@ -118,26 +131,33 @@ std::optional<Event> WebBackend::PollEvent() {
 void WebBackend::WaitEvent(std::int64_t timeout_ms) { zenora_wait(static_cast<double>(timeout_ms)); }
 
 void WebBackend::Present(const Surface& frame, std::span<const Rect> changed) {
-  if (!shown_ || frame.Width() * scale_ != width_ || frame.Height() * scale_ != height_) return;
-  const int n = scale_;
+  const int width = frame.Width();
+  if (!shown_ || canvas_.size() != frame.Pixels().size()) return;
+  const Surface* shown = &frame;
+  const Rect all = frame.Bounds();
+  if (!prompt_.empty()) {
+    // The line over the frame, all of it presented: it is there only at the start.
+    shown_frame_ = frame;
+    const Rect clip = prompt_at_.Intersect(all);
+    DrawText(shown_frame_, clip.x + (clip.w - TextWidth(prompt_)) / 2, clip.y, prompt_, kPromptColour, clip);
+    shown = &shown_frame_;
+    changed = {&all, 1};
+  } else if (!shown_frame_.Pixels().empty()) {
+    shown_frame_ = Surface();  // the line just went: all of the frame again
+    changed = {&all, 1};
+  }
   areas_.clear();
   for (const Rect& area : changed) {
-    const Rect r = area.Intersect(frame.Bounds());
+    const Rect r = area.Intersect(all);
     if (r.Empty()) continue;
-    // Nearest neighbour: each frame pixel an n x n block.
     for (int y = r.y; y < r.y + r.h; ++y) {
-      for (int x = r.x; x < r.x + r.w; ++x) {
-        const std::uint32_t p = Rgba(frame.At(x, y));
-        for (int dy = 0; dy < n; ++dy) {
-          std::uint32_t* row = canvas_.data() + static_cast<std::ptrdiff_t>(y * n + dy) * width_ + x * n;
-          for (int dx = 0; dx < n; ++dx) row[dx] = p;
-        }
-      }
+      for (int x = r.x; x < r.x + r.w; ++x) canvas_[static_cast<std::size_t>(y * width + x)] = Rgba(shown->At(x, y));
     }
-    areas_.insert(areas_.end(), {r.x * n, r.y * n, r.w * n, r.h * n});
+    areas_.insert(areas_.end(), {r.x, r.y, r.w, r.h});
   }
-  if (!areas_.empty())
-    zenora_present(canvas_.data(), width_, height_, areas_.data(), static_cast<int>(areas_.size() / 4));
+  if (!areas_.empty()) {
+    zenora_present(canvas_.data(), width, frame.Height(), areas_.data(), static_cast<int>(areas_.size() / 4));
+  }
 }
 
 void WebBackend::MsgBox(std::string_view title, std::string_view prompt, int /*style*/) {
@@ -151,7 +171,16 @@ void WebBackend::MsgBox(std::string_view title, std::string_view prompt, int /*s
 
 bool WebBackend::PrepareSound(int rate) { return zenora_prepare_sound(rate); }
 
-void WebBackend::WaitForStart() { zenora_wait_for_start(); }
+void WebBackend::PromptStart(std::string_view line, const Rect& where) {
+  prompt_.assign(line);
+  prompt_at_ = where;
+}
+
+bool WebBackend::Started() {
+  if (!zenora_started()) return false;
+  prompt_.clear();
+  return true;
+}
 
 void WebBackend::Ended(int status) {
   shown_ = false;

@@ -1,13 +1,16 @@
+// The output natively: SDL's audio device, pulling on SDL's audio thread.
 #include "audio_output.hpp"
 
 #include "bassmod.h"
 #include "failure.hpp"
 
+#include <SDL.h>
+
 #include <cstddef>
 
 namespace bassmod {
 
-int open_with_sdl(int device, const SDL_AudioSpec& wanted, SDL_AudioDeviceID& opened) {
+int open_with_sdl(int device, const SDL_AudioSpec& wanted, std::uint32_t& opened) {
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return BASSMOD_ERROR_DRIVER;
   int error = BASSMOD_OK;
   const char* name = nullptr;  // SDL's default output
@@ -31,7 +34,11 @@ AudioOutput::AudioOutput(OutputOpener& opener, int device, std::int32_t rate, Pl
   wanted.format = AUDIO_S16SYS;
   wanted.channels = 2;
   wanted.samples = output_buffer_frames;
-  wanted.callback = &AudioOutput::callback;
+  wanted.callback = [](void* self, Uint8* stream, int bytes) {
+    constexpr std::size_t frame_bytes = 2 * sizeof(std::int16_t);
+    static_cast<AudioOutput*>(self)->pull(reinterpret_cast<std::int16_t*>(stream),
+                                          static_cast<std::size_t>(bytes) / frame_bytes);
+  };
   wanted.userdata = this;
   device_ = opener.open(device, wanted);
   SDL_PauseAudioDevice(device_, 0);
@@ -40,13 +47,6 @@ AudioOutput::AudioOutput(OutputOpener& opener, int device, std::int32_t rate, Pl
 AudioOutput::~AudioOutput() {
   SDL_CloseAudioDevice(device_);
   SDL_QuitSubSystem(SDL_INIT_AUDIO);
-}
-
-void AudioOutput::callback(void* self, Uint8* stream, int bytes) {
-  auto& output = *static_cast<AudioOutput*>(self);
-  constexpr std::size_t frame_bytes = 2 * sizeof(std::int16_t);
-  output.player_.render(reinterpret_cast<std::int16_t*>(stream), static_cast<std::size_t>(bytes) / frame_bytes,
-                        output.rate_);
 }
 
 }  // namespace bassmod
