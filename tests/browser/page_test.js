@@ -138,6 +138,14 @@ async function drag(page, button, dx, dy) {
   }, 10, from.x + crossed(x0, x1), from.y + crossed(y0, y1));
 }
 
+// Whether the close glyph lies wholly on the page (in the page).
+function glyphOnPage({x, y, size}) {
+  const r = document.getElementById('window').getBoundingClientRect();
+  const unit = r.width / 320;
+  return r.x + x * unit >= 0 && r.y + y * unit >= 0 && r.x + (x + size) * unit <= innerWidth &&
+         r.y + (y + size) * unit <= innerHeight;
+}
+
 async function closeByGlyph(page, white, tap = false) {
   await hoverGlyph(page, white, !tap);
   const at = (await frame(page)).at(GLYPH.x + 4, GLYPH.y + 4);
@@ -235,6 +243,17 @@ const cases = {
       const at = await frame(page);  // all of it on the page, for its picture
       await drag(page, 'left', Math.round(10 - at.x / at.unit), Math.round(10 - at.y / at.unit));
       check(await unlikeStill(page, await stillParts(), 2) === 0, 'the window at 200 % differs from the capture');
+      step('dragged to the page\'s corners, on a page turned to portrait and shrunk');
+      for (const [[x, y], corner] of [[[100, 50], [1, 1]], [[300, 20], [0, 0]]]) {
+        await page.mouse.move(...(await frame(page)).at(x, y));
+        await page.mouse.down();
+        const [width, height] = await page.evaluate(() => [innerWidth, innerHeight]);
+        await page.mouse.move(corner[0] * (width - 1), corner[1] * (height - 1), {steps: 4});
+        await page.mouse.up();
+        await web.until(page, glyphOnPage, 10, GLYPH);
+      }
+      await page.setViewport({width: 180, height: 360, deviceScaleFactor: 2, hasTouch: browserName === 'chromium'});
+      await web.until(page, glyphOnPage, 10, GLYPH);
       step('closing by a tap');
       // Firefox's WebDriver BiDi in this puppeteer has no touch input: the tap is Chromium's.
       await closeByGlyph(page, white, browserName === 'chromium');
@@ -310,6 +329,14 @@ const cases = {
     step('without its script');
     await failsWith({replace: {'ZENOrA_intro.js': null}},
                     'ZENOrA_intro.js could not be loaded: the server answered 404 Not Found.');
+    if (browserName === 'chromium') {  // WebDriver BiDi in this puppeteer cannot switch scripts off
+      step('with scripts off');
+      await withPage({}, async ({page}) => {
+        await page.setJavaScriptEnabled(false);
+        await page.reload();
+        check(/needs JavaScript/.test(await page.evaluate(() => document.body.innerText)), 'no words without scripts');
+      });
+    }
     step('without the page\'s script');
     await failsWith({replace: {'page.js': null}}, 'The intro could not start: its script page.js could not be loaded.');
     step('with the program stalled');

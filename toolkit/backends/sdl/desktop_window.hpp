@@ -37,7 +37,7 @@ enum class Queued { Keep, Move, Drop };
 // What one desktop adds to an SDL window where SDL has no call for it, or its
 // own call does not serve: the scale and the place it opens at, placing the
 // window, reading the pointer, waiting for events. The SDL backend holds one, chosen once when its
-// window is made (X11Window, WaylandWindow); this one is SDL alone, for any
+// window is made (X11Window, WaylandWindow, WindowsWindow); this one is SDL alone, for any
 // other desktop and before the window exists.
 class DesktopWindow {
  public:

@@ -12,7 +12,7 @@ namespace tk {
 class SdlEventQueue;
 
 // A real borderless window through SDL2, presenting into the window's own
-// pixels. What the desktop adds beyond SDL (X11Window, WaylandWindow) is
+// pixels. What the desktop adds beyond SDL (X11Window, WaylandWindow, WindowsWindow) is
 // chosen once, when the window is made.
 //
 // The window asks for the desktop's whole factor N and opens where the
