@@ -54,16 +54,10 @@ void apply_flags(openmpt_module* module, std::uint32_t flags) {
   openmpt_module_ctl_set_integer(module, "dither", 0);
 }
 
-// The lengths of a module's subsongs are worked out when first asked for,
-// not at every load: that would play the whole song through (most of a
-// load's time), while what plays is the same either way.
-constexpr openmpt_module_initial_ctl initial_ctls[] = {{"load.skip_subsongs_init", "1"}, {nullptr, nullptr}};
-
 ModulePtr create_module(std::span<const std::byte> data, std::uint32_t flags) {
   int error = OPENMPT_ERROR_OK;
   ModulePtr module(openmpt_module_create_from_memory2(data.data(), data.size(), openmpt_log_func_silent, nullptr,
-                                                      openmpt_error_func_ignore, nullptr, &error, nullptr,
-                                                      initial_ctls));
+                                                      openmpt_error_func_ignore, nullptr, &error, nullptr, nullptr));
   if (!module) {
     throw Failure{error == OPENMPT_ERROR_OUT_OF_MEMORY ? BASSMOD_ERROR_MEMORY : BASSMOD_ERROR_FORMAT};
   }
