@@ -193,7 +193,7 @@ class Page {
     this.press = null;  // where the press that may be a click began
     this.started = false;  // sound may start
     this.audio = null;
-    this.rate = 0;  // the program's sound's
+    this.rate = 0;  // the rate of the program's sound
     this.module = null;
     this.status = null;  // the program's exit status, once it has ended
     window.addEventListener('resize', () => this.rescale());
@@ -421,7 +421,7 @@ class Page {
   start() {
     if (this.started) return;
     this.started = true;
-    if (this.audio) this.audio.resume();
+    if (this.audio) this.audio.resume().catch(() => {});  // refused without a gesture: silent, as the browser wants
     if (this.window) this.window.removeAttribute('aria-description');
     status.show('');
     if (this.wake) this.wake();
@@ -462,13 +462,17 @@ async function main() {
   const page = new Page(document.getElementById('page'));
   window.zenora = page;
   const music = loadMusic();
-  let files;
   try {
     const compiled = compileProgram();
     await Promise.all([compiled, loadScript()]);
-    const fetched = await Promise.race([music, new Promise((resolve) => setTimeout(resolve, MUSIC_WAIT_MS, null))]);
-    files = () => fetched ? [[MUSIC, fetched]] : [];
-    if (!fetched) music.then((bytes) => bytes && page.addFile(MUSIC, bytes));
+    let musicBytes = await Promise.race([music, new Promise((resolve) => setTimeout(resolve, MUSIC_WAIT_MS, null))]);
+    if (!musicBytes) {
+      music.then((bytes) => {
+        musicBytes = bytes;
+        if (bytes) page.addFile(MUSIC, bytes);
+      });
+    }
+    const files = () => musicBytes ? [[MUSIC, musicBytes]] : [];
     document.querySelector('#again button').addEventListener('click', () => {
       // The click lets a new sound output start at once: no second click.
       const Context = window.AudioContext || window.webkitAudioContext;
