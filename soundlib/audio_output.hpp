@@ -41,9 +41,10 @@ class OutputOpener {
 
   // device: -1 the default output, 1..n the outputs SDL lists. The device
   // comes with a reference on SDL's audio subsystem, both the caller's to
-  // close on its own thread. Throws Failure{BASSMOD_ERROR_DEVICE} or
+  // close on its own thread. meanwhile runs on the caller's thread while SDL
+  // opens (within the bound). Throws Failure{BASSMOD_ERROR_DEVICE} or
   // Failure{BASSMOD_ERROR_DRIVER}.
-  std::uint32_t open(int device, const SDL_AudioSpec& wanted);
+  std::uint32_t open(int device, const SDL_AudioSpec& wanted, void (*meanwhile)() noexcept);
 
  private:
   [[maybe_unused]] std::chrono::milliseconds bound_;  // not where nothing is opened through it
@@ -61,8 +62,8 @@ int open_with_sdl(int device, const SDL_AudioSpec& wanted, std::uint32_t& opened
 // done nothing of ours runs for it.
 class AudioOutput {
  public:
-  // As OutputOpener::open.
-  AudioOutput(OutputOpener& opener, int device, std::int32_t rate, Player& player);
+  // As OutputOpener::open; meanwhile has run when it returns.
+  AudioOutput(OutputOpener& opener, int device, std::int32_t rate, Player& player, void (*meanwhile)() noexcept);
   ~AudioOutput();
   AudioOutput(const AudioOutput&) = delete;
   AudioOutput& operator=(const AudioOutput&) = delete;

@@ -27,7 +27,8 @@ int open_with_sdl(int device, const SDL_AudioSpec& wanted, std::uint32_t& opened
   return error;
 }
 
-AudioOutput::AudioOutput(OutputOpener& opener, int device, std::int32_t rate, Player& player)
+AudioOutput::AudioOutput(OutputOpener& opener, int device, std::int32_t rate, Player& player,
+                         void (*meanwhile)() noexcept)
     : player_(player), rate_(rate) {
   SDL_AudioSpec wanted{};
   wanted.freq = rate;
@@ -40,7 +41,7 @@ AudioOutput::AudioOutput(OutputOpener& opener, int device, std::int32_t rate, Pl
                                           static_cast<std::size_t>(bytes) / frame_bytes);
   };
   wanted.userdata = this;
-  device_ = opener.open(device, wanted);
+  device_ = opener.open(device, wanted, meanwhile);
   SDL_PauseAudioDevice(device_, 0);
 }
 

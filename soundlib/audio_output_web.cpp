@@ -130,9 +130,11 @@ EM_JS(void, bassmod_web_close, (std::uint32_t handle), {
 
 namespace bassmod {
 
-AudioOutput::AudioOutput(OutputOpener& /*opener*/, int device, std::int32_t rate, Player& player)
+AudioOutput::AudioOutput(OutputOpener& /*opener*/, int device, std::int32_t rate, Player& player,
+                         void (*meanwhile)() noexcept)
     : player_(player), rate_(rate) {
   if (device > 1) throw Failure{BASSMOD_ERROR_DEVICE};  // a page has one output
+  meanwhile();                                          // nothing runs beside it here
   device_ = bassmod_web_open(this, rate, output_buffer_frames, kAheadBlocks);
   if (device_ == 0) throw Failure{BASSMOD_ERROR_DRIVER};
 }

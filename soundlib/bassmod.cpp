@@ -58,7 +58,8 @@ class Library {
         device = default_device_;
       }
       if (device != BASSMOD_DEVICE_NO_SOUND) {
-        output_.emplace(opener_, device, static_cast<std::int32_t>(rate), player_);
+        // The mixing tables are worked out while the output opens, not in the first load after it.
+        output_.emplace(opener_, device, static_cast<std::int32_t>(rate), player_, &warm_up_mixer);
         hook_unload();
       }
       rate_ = static_cast<std::int32_t>(rate);

@@ -73,7 +73,7 @@ void StartOpening(const std::shared_ptr<Opening>& opening) {
 
 }  // namespace
 
-std::uint32_t OutputOpener::open(int device, const SDL_AudioSpec& wanted) {
+std::uint32_t OutputOpener::open(int device, const SDL_AudioSpec& wanted, void (*meanwhile)() noexcept) {
   if (unanswered_) {
     const std::scoped_lock lock(unanswered_->mutex);
     if (!unanswered_->answered) throw Failure{BASSMOD_ERROR_DRIVER};
@@ -81,9 +81,11 @@ std::uint32_t OutputOpener::open(int device, const SDL_AudioSpec& wanted) {
   unanswered_.reset();
 
   auto opening = std::make_shared<Opening>(device, wanted);
+  const auto deadline = std::chrono::steady_clock::now() + bound_;
   StartOpening(opening);
+  meanwhile();
   std::unique_lock lock(opening->mutex);
-  if (!opening->answered_cv.wait_for(lock, bound_, [&] { return opening->answered; })) {
+  if (!opening->answered_cv.wait_until(lock, deadline, [&] { return opening->answered; })) {
     opening->given_up = true;
     stay_loaded();
     unanswered_ = std::move(opening);
