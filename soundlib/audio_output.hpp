@@ -47,7 +47,7 @@ class OutputOpener {
   std::uint32_t open(int device, const SDL_AudioSpec& wanted, void (*meanwhile)() noexcept);
 
  private:
-  [[maybe_unused]] std::chrono::milliseconds bound_;  // not where nothing is opened through it
+  [[maybe_unused]] std::chrono::milliseconds bound_;  // unused in a page, whose output opens without waiting
   std::shared_ptr<Opening> unanswered_;               // an opening given up on that SDL has not yet answered
 };
 

@@ -303,10 +303,9 @@ class Page {
   // where it went. Returns [left, top] as it is.
   moveWindow(left, top, tell = false) {
     const [pageWidth, pageHeight] = this.pageSize();
-    const x = Math.min(Math.max(left, CORNER - this.width), pageWidth - this.width);
-    const y = Math.min(Math.max(top, 0), pageHeight - CORNER);
-    this.left = Math.max(x, CORNER - this.width);
-    this.top = Math.max(y, 0);
+    // The corner's own edge wins where the page is smaller than the window.
+    this.left = Math.max(CORNER - this.width, Math.min(left, pageWidth - this.width));
+    this.top = Math.max(0, Math.min(top, pageHeight - CORNER));
     const unit = this.unit();
     this.window.style.left = (this.left * unit) + 'px';
     this.window.style.top = (this.top * unit) + 'px';

@@ -100,13 +100,15 @@ async function soundServer() {
                                       '-L', 'module-null-sink sink_name=zenora'], {env, stdio: 'ignore'});
   const socket = path.join(home, 'run', 'pulse', 'native');
   for (let i = 0; i < 100 && !fs.existsSync(socket); ++i) await new Promise((resolve) => setTimeout(resolve, 100));
-  return {
-    env: {...env, PULSE_SERVER: `unix:${socket}`},
-    stop: () => {
-      server.kill();
-      fs.rmSync(home, {recursive: true, force: true});
-    },
+  const stop = () => {
+    server.kill();
+    fs.rmSync(home, {recursive: true, force: true});
   };
+  if (!fs.existsSync(socket)) {
+    stop();
+    throw new Error('PulseAudio did not start within 10 s');
+  }
+  return {env: {...env, PULSE_SERVER: `unix:${socket}`}, stop};
 }
 
 // Starts the browser (chromium or firefox) on a profile of its own;
